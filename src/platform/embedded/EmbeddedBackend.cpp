@@ -1,0 +1,522 @@
+#include "platform/embedded/EmbeddedBackend.h"
+
+#include "platform/db/Params.h"
+#include "platform/embedded/AccountStatements.h"
+#include "platform/embedded/Dictionary.h"
+#include "platform/embedded/EmbeddedServer.h"
+#include "platform/embedded/ServerErrors.h"
+#include "platform/embedded/SqlFunctions.h"
+#include "platform/embedded/Sqlite.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+
+#include <sqlite3.h>
+
+namespace embedded {
+
+using db::BoundParams;
+using db::DbError;
+using db::FieldType;
+using db::ResultSet;
+
+namespace {
+
+QAtomicInt sessionCounter;
+
+// The type and size a declared column type stands for.
+db::ColumnInfo columnFromDeclaration(const char *declared)
+{
+    db::ColumnInfo info;
+    if (!declared)
+        return info;
+    const QString d = QString::fromUtf8(declared).toUpper();
+    auto sizeIn = [&]() {
+        const qsizetype open = d.indexOf(QLatin1Char('('));
+        const qsizetype close = d.indexOf(QLatin1Char(')'), open);
+        return open >= 0 && close > open ? d.mid(open + 1, close - open - 1).trimmed().toInt() : 0;
+    };
+    if (d.contains(QLatin1String("CLOB")) || d.startsWith(QLatin1String("LONG")) || d.contains(QLatin1String("MEMO"))) {
+        info.type = FieldType::Memo;
+    } else if (d.contains(QLatin1String("CHAR")) || d.contains(QLatin1String("TEXT"))) {
+        info.type = FieldType::String;
+        info.size = sizeIn();
+    } else if (d.startsWith(QLatin1String("DATE")) || d.startsWith(QLatin1String("TIMESTAMP"))) {
+        info.type = FieldType::DateTime;
+    } else if (d.contains(QLatin1String("INT")) || d.startsWith(QLatin1String("NUMBER"))
+               || d.startsWith(QLatin1String("FLOAT")) || d.startsWith(QLatin1String("REAL"))
+               || d.startsWith(QLatin1String("DOUBLE")) || d.startsWith(QLatin1String("NUMERIC"))
+               || d.startsWith(QLatin1String("DECIMAL"))) {
+        info.type = FieldType::Float;
+    } else if (d.contains(QLatin1String("BLOB"))) {
+        info.type = FieldType::Memo;
+    }
+    return info;
+}
+
+} // namespace
+
+// Statements the server runs for itself pass the privilege checks.
+struct EmbeddedBackend::Internal {
+    explicit Internal(EmbeddedBackend &b) : backend(b) { ++backend.m_internal; }
+    ~Internal() { --backend.m_internal; }
+    EmbeddedBackend &backend;
+};
+
+EmbeddedBackend::EmbeddedBackend(const QString &folder)
+    : m_folder(folder),
+      m_connectionName(QStringLiteral("userpr-embedded-%1").arg(sessionCounter.fetchAndAddRelaxed(1)))
+{
+    m_dialect.kind = QStringLiteral("embedded");
+    m_dialect.emptyStringIsNull = true;
+    m_dialect.newKey = db::Dialect::NewKey::RowIdLookup;
+}
+
+EmbeddedBackend::~EmbeddedBackend()
+{
+    close();
+}
+
+QString EmbeddedBackend::derivedColumnName(const QString &name)
+{
+    QString result;
+    result.reserve(name.size());
+    for (QChar c : name) {
+        if (!c.isSpace())
+            result += c.toUpper();
+    }
+    return result;
+}
+
+QString EmbeddedBackend::orderedAsDerivedTable(const QString &sql)
+{
+    // The last "order by" outside quotes and parentheses.
+    int depth = 0;
+    qsizetype found = -1;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = sql.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            const qsizetype end = sql.indexOf(c, i + 1);
+            i = end < 0 ? n : end;
+        } else if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')')) {
+            --depth;
+        } else if (depth == 0 && (c == QLatin1Char('o') || c == QLatin1Char('O'))
+                   && (i == 0 || !sql.at(i - 1).isLetterOrNumber())) {
+            if (sql.mid(i, 5).compare(QLatin1String("order"), Qt::CaseInsensitive) == 0) {
+                qsizetype j = i + 5;
+                if (j < n && sql.at(j).isSpace()) {
+                    while (j < n && sql.at(j).isSpace())
+                        ++j;
+                    if (sql.mid(j, 2).compare(QLatin1String("by"), Qt::CaseInsensitive) == 0
+                        && (j + 2 >= n || !sql.at(j + 2).isLetterOrNumber()))
+                        found = i;
+                }
+            }
+        }
+    }
+    if (found < 0)
+        return QString();
+    return QStringLiteral("select * from (") + sql.left(found) + QStringLiteral(") ") + sql.mid(found);
+}
+
+void EmbeddedBackend::internalExec(const QString &sql)
+{
+    Internal scope(*this);
+    runScript(m_handle, sql);
+}
+
+void EmbeddedBackend::open(const QString &user, const QString &password)
+{
+    close();
+    if (!EmbeddedServer::exists(m_folder))
+        throw DbError(QStringLiteral("There is no embedded server in %1").arg(m_folder));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(QStringLiteral(":memory:"));
+    if (!db.open()) {
+        const QString error = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+        throw DbError(QStringLiteral("The embedded server could not be started: ") + error);
+    }
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+        throw DbError(QStringLiteral("The SQLite driver exposes no handle"));
+    }
+    m_handle = *static_cast<sqlite3 *const *>(handle.constData());
+    try {
+        sqlite3_busy_timeout(m_handle, 5000);
+        {
+            Internal scope(*this);
+            SqliteStatement attach(m_handle, QStringLiteral("attach database ?1 as %1").arg(QLatin1String(dictionarySchema)));
+            attach.bind(1, EmbeddedServer::dictionaryPath(m_folder)).run();
+        }
+        Dictionary dictionary(m_handle, QLatin1String(dictionarySchema));
+        // Unquoted names are upper case, as the real server reads them.
+        const QString login = user.trimmed().toUpper();
+        if (password.isEmpty())
+            throw serverError(errors::NullPassword, QStringLiteral("null password given; logon denied"));
+        if (login.isEmpty() || !dictionary.passwordMatches(login, password))
+            throw serverError(errors::InvalidLogin, QStringLiteral("invalid username/password; logon denied"));
+        m_login = login;
+        m_dba = dictionary.isDba(login);
+        attachSchemas();
+        createDictionaryViews();
+        internalExec(QStringLiteral("pragma foreign_keys = on"));
+        registerServerFunctions(m_handle);
+        sqlite3_set_authorizer(m_handle, &EmbeddedBackend::authorize, this);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void EmbeddedBackend::attachSchemas()
+{
+    Dictionary dictionary(m_handle, QLatin1String(dictionarySchema));
+    for (const Dictionary::SchemaFile &f : dictionary.schemaFiles()) {
+        Internal scope(*this);
+        SqliteStatement attach(m_handle, QStringLiteral("attach database ?1 as \"%1\"").arg(f.owner));
+        attach.bind(1, QDir(m_folder).filePath(f.fileName)).run();
+        m_schemas.insert(f.owner);
+    }
+}
+
+void EmbeddedBackend::createDictionaryViews()
+{
+    const QString d = QLatin1String(dictionarySchema);
+    internalExec(QStringLiteral(
+        "create temp view all_users as select username as USERNAME, user_id as USER_ID, created as CREATED "
+        "from %1.accounts;"
+        "create temp view dba_role_privs as select grantee as GRANTEE, granted_role as GRANTED_ROLE, "
+        "admin_option as ADMIN_OPTION, default_role as DEFAULT_ROLE from %1.role_grants;"
+        "create temp view dba_roles as select role as ROLE, 'NO' as PASSWORD_REQUIRED from %1.roles;"
+        "create temp view user_role_privs as select grantee as USERNAME, granted_role as GRANTED_ROLE, "
+        "admin_option as ADMIN_OPTION, default_role as DEFAULT_ROLE from %1.role_grants "
+        "where grantee = '%2';"
+        "create temp view dual as select 'X' as DUMMY;")
+                     .arg(d, QString(m_login).replace(QLatin1Char('\''), QStringLiteral("''"))));
+}
+
+void EmbeddedBackend::close()
+{
+    if (m_handle) {
+        sqlite3_set_authorizer(m_handle, nullptr, nullptr);
+        m_handle = nullptr;
+    }
+    m_login.clear();
+    m_schemas.clear();
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+int EmbeddedBackend::authorize(void *self, int action, const char *a3, const char *, const char *database,
+                               const char *view)
+{
+    auto *b = static_cast<EmbeddedBackend *>(self);
+    if (b->m_internal > 0)
+        return SQLITE_OK;
+    const QString schema = database ? QString::fromUtf8(database).toUpper() : QString();
+    const bool inDictionary = schema == QString::fromLatin1(dictionarySchema).toUpper();
+    const bool ownSchema = b->m_schemas.contains(schema) && (schema == b->m_login || b->m_dba);
+    switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+    case SQLITE_TRANSACTION:
+    case SQLITE_SAVEPOINT:
+        return SQLITE_OK;
+    case SQLITE_READ:
+        // The dictionary is read through its views only: hashes are never selected.
+        return inDictionary && !view ? SQLITE_DENY : SQLITE_OK;
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE: {
+        const QString table = a3 ? QString::fromUtf8(a3) : QString();
+        if (inDictionary || schema == QLatin1String("TEMP"))
+            return SQLITE_DENY;
+        if (table == QLatin1String("sqlite_master") || table == QLatin1String("sqlite_schema"))
+            return ownSchema ? SQLITE_OK : SQLITE_DENY;
+        return SQLITE_OK;
+    }
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_VIEW:
+    case SQLITE_ALTER_TABLE:
+    case SQLITE_REINDEX:
+    case SQLITE_ANALYZE:
+        // Objects are made in a schema by its owner or a DBA, never in the session's own.
+        return ownSchema ? SQLITE_OK : SQLITE_DENY;
+    default:
+        // Temporary objects, attaching files, pragmas, virtual tables.
+        return SQLITE_DENY;
+    }
+}
+
+void EmbeddedBackend::fail(const QString &sql)
+{
+    throw translateSqliteError(QString::fromUtf8(sqlite3_errmsg(m_handle)), db::sql::firstKeyword(sql));
+}
+
+sqlite3_stmt *EmbeddedBackend::prepare(const QString &sql)
+{
+    if (!m_handle)
+        throw serverError(3114, QStringLiteral("not connected to the server"));
+    auto attempt = [&](const QString &text, sqlite3_stmt **stmt) {
+        const QByteArray utf8 = text.toUtf8();
+        const char *tail = nullptr;
+        const int rc = sqlite3_prepare_v2(m_handle, utf8.constData(), int(utf8.size()), stmt, &tail);
+        if (rc == SQLITE_OK && tail) {
+            // One statement at a time: anything after it is refused.
+            const QString rest = QString::fromUtf8(tail).trimmed();
+            if (!rest.isEmpty() && rest != QLatin1String(";")) {
+                sqlite3_finalize(*stmt);
+                *stmt = nullptr;
+                throw serverError(errors::InvalidCharacter, QStringLiteral("invalid character"));
+            }
+        }
+        return rc;
+    };
+    sqlite3_stmt *stmt = nullptr;
+    if (attempt(sql, &stmt) == SQLITE_OK && stmt)
+        return stmt;
+    const QString error = QString::fromUtf8(sqlite3_errmsg(m_handle));
+    sqlite3_finalize(stmt);
+    stmt = nullptr;
+    // The real server takes an ORDER BY name from the select list first; SQLite calls it
+    // ambiguous when the joined tables have it too. Order the result as a derived table.
+    if (error.startsWith(QLatin1String("ambiguous column name"))) {
+        const QString adapted = orderedAsDerivedTable(sql);
+        if (!adapted.isEmpty() && attempt(adapted, &stmt) == SQLITE_OK && stmt)
+            return stmt;
+        sqlite3_finalize(stmt);
+        throw translateSqliteError(error, db::sql::firstKeyword(sql));
+    }
+    if (!stmt && error == QLatin1String("not an error"))
+        throw serverError(errors::InvalidStatement, QStringLiteral("invalid SQL statement"));
+    throw translateSqliteError(error, db::sql::firstKeyword(sql));
+}
+
+// Finalizes a statement when it goes out of scope.
+class EmbeddedBackend::Prepared {
+public:
+    Prepared(EmbeddedBackend &b, const QString &sql) : m_stmt(b.prepare(sql)) {}
+    Prepared(const Prepared &) = delete;
+    Prepared &operator=(const Prepared &) = delete;
+    ~Prepared() { sqlite3_finalize(m_stmt); }
+    sqlite3_stmt *get() const { return m_stmt; }
+
+private:
+    sqlite3_stmt *m_stmt;
+};
+
+void EmbeddedBackend::bindAll(sqlite3_stmt *stmt, const BoundParams &params)
+{
+    for (const db::BoundParam &p : params) {
+        const QByteArray name = (QLatin1Char(':') + p.name).toUtf8();
+        const int position = sqlite3_bind_parameter_index(stmt, name.constData());
+        if (position <= 0)
+            continue;
+        QVariant v = p.value;
+        // The real server takes an empty string for no value.
+        if (v.typeId() == QMetaType::QString && v.toString().isEmpty())
+            v = QVariant();
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(stmt, position);
+        } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+            rc = sqlite3_bind_double(stmt, position, v.toDouble());
+        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong
+                   || v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::ULongLong
+                   || v.typeId() == QMetaType::Bool) {
+            rc = sqlite3_bind_double(stmt, position, v.toDouble());
+        } else if (v.typeId() == QMetaType::QByteArray) {
+            const QByteArray bytes = v.toByteArray();
+            rc = sqlite3_bind_blob(stmt, position, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        } else {
+            QString text;
+            if (v.typeId() == QMetaType::QDateTime)
+                text = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            else if (v.typeId() == QMetaType::QDate)
+                text = v.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
+            else
+                text = v.toString();
+            const QByteArray utf8 = text.toUtf8();
+            rc = sqlite3_bind_text(stmt, position, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK)
+            throw DbError(QStringLiteral("Parameter %1 could not be bound: %2").arg(p.name, QString::fromUtf8(sqlite3_errmsg(m_handle))));
+    }
+}
+
+ResultSet EmbeddedBackend::select(const QString &sql, const BoundParams &params)
+{
+    if (AccountStatements::recognizes(sql)) {
+        runAccountStatement(sql);
+        return {};
+    }
+    Prepared st(*this, sql);
+    sqlite3_stmt *stmt = st.get();
+    bindAll(stmt, params);
+    ResultSet rs;
+    const int n = sqlite3_column_count(stmt);
+    QList<bool> typed;
+    for (int i = 0; i < n; ++i) {
+        db::ColumnInfo info = columnFromDeclaration(sqlite3_column_decltype(stmt, i));
+        info.name = derivedColumnName(QString::fromUtf8(sqlite3_column_name(stmt, i)));
+        typed.append(sqlite3_column_decltype(stmt, i) != nullptr);
+        rs.columns.append(info);
+    }
+    for (;;) {
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            fail(sql);
+        db::Row row;
+        row.reserve(n);
+        for (int i = 0; i < n; ++i) {
+            switch (sqlite3_column_type(stmt, i)) {
+            case SQLITE_NULL:
+                row.append(QVariant());
+                break;
+            case SQLITE_INTEGER:
+                row.append(double(sqlite3_column_int64(stmt, i)));
+                break;
+            case SQLITE_FLOAT:
+                row.append(sqlite3_column_double(stmt, i));
+                break;
+            case SQLITE_BLOB:
+                row.append(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, i)),
+                                      sqlite3_column_bytes(stmt, i)));
+                break;
+            default: {
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+                row.append(QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)));
+                break;
+            }
+            }
+        }
+        rs.rows.push_back(std::move(row));
+    }
+    // An expression has no declared type: its first value tells.
+    for (int i = 0; i < n; ++i) {
+        if (typed.at(i))
+            continue;
+        for (const db::Row &row : rs.rows) {
+            const QVariant &v = row.at(i);
+            if (v.isNull())
+                continue;
+            rs.columns[i].type = v.typeId() == QMetaType::Double ? FieldType::Float : FieldType::String;
+            break;
+        }
+    }
+    return rs;
+}
+
+qint64 EmbeddedBackend::runAccountStatement(const QString &sql)
+{
+    if (!m_handle)
+        throw serverError(3114, QStringLiteral("not connected to the server"));
+    Internal scope(*this);
+    Dictionary dictionary(m_handle, QLatin1String(dictionarySchema));
+    AccountSession session;
+    session.login = m_login;
+    session.schemaObjectType = [this](const QString &owner, const QString &name) -> std::optional<QString> {
+        if (!m_schemas.contains(owner))
+            return std::nullopt;
+        SqliteStatement q(m_handle, QStringLiteral("select upper(type) from \"%1\".sqlite_master "
+                                                   "where upper(name) = ?1 and type in ('table', 'view')").arg(owner));
+        q.bind(1, name);
+        if (!q.step())
+            return std::nullopt;
+        return q.text(0);
+    };
+    session.dropSchema = [this](const QString &owner) {
+        if (m_schemas.contains(owner)) {
+            runScript(m_handle, QStringLiteral("detach database \"%1\"").arg(owner));
+            m_schemas.remove(owner);
+        }
+        QFile::remove(QDir(m_folder).filePath(EmbeddedServer::schemaFileName(owner)));
+    };
+    AccountStatements statements(dictionary, session);
+    // One statement changes the dictionary as a whole or not at all.
+    runScript(m_handle, QStringLiteral("savepoint account_statement"));
+    try {
+        statements.run(sql);
+        runScript(m_handle, QStringLiteral("release account_statement"));
+    } catch (...) {
+        try {
+            runScript(m_handle, QStringLiteral("rollback to account_statement; release account_statement"));
+        } catch (const DbError &) {
+            // the original error is what the caller needs to see
+        }
+        throw;
+    }
+    m_dba = dictionary.isDba(m_login);
+    return 0;
+}
+
+qint64 EmbeddedBackend::execute(const QString &sql, const BoundParams &params)
+{
+    if (AccountStatements::recognizes(sql))
+        return runAccountStatement(sql);
+    Prepared st(*this, sql);
+    bindAll(st.get(), params);
+    for (;;) {
+        const int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            fail(sql);
+    }
+    return sqlite3_changes64(m_handle);
+}
+
+QVariant EmbeddedBackend::insertReturningKey(const QString &sql, const BoundParams &params,
+                                             const QString &table, const QString &keyColumn)
+{
+    execute(sql, params);
+    const qint64 rowId = sqlite3_last_insert_rowid(m_handle);
+    const ResultSet rs = select(QStringLiteral("select %1 from %2 where rowid = :rid").arg(keyColumn, table),
+                                {{QStringLiteral("rid"), double(rowId)}});
+    if (rs.rows.empty() || rs.rows.front().value(0).isNull())
+        throw DbError(QStringLiteral("The server gave the new row of %1 no %2").arg(table, keyColumn));
+    return rs.rows.front().value(0);
+}
+
+void EmbeddedBackend::beginTransaction()
+{
+    internalExec(QStringLiteral("begin"));
+}
+
+void EmbeddedBackend::commit()
+{
+    internalExec(QStringLiteral("commit"));
+}
+
+void EmbeddedBackend::rollback()
+{
+    internalExec(QStringLiteral("rollback"));
+}
+
+} // namespace embedded

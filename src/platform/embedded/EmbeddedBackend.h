@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/db/Backend.h"
+
+#include <QSet>
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace embedded {
+
+// A session on an embedded server: SQLite files behind the engine, answering like the
+// real server. The connection is made by Qt's QSQLITE driver; statements run on the
+// SQLite handle it exposes. Each owner's schema file is attached under the owner's name,
+// so "vortalix.t" and "t" both resolve; ALL_USERS, DBA_ROLE_PRIVS and DBA_ROLES come from
+// the dictionary; account statements are run by the server itself.
+class EmbeddedBackend : public db::Backend {
+public:
+    explicit EmbeddedBackend(const QString &folder);
+    ~EmbeddedBackend() override;
+
+    static constexpr const char *dictionarySchema = "userpr_dictionary";
+
+    const db::Dialect &dialect() const override { return m_dialect; }
+    void open(const QString &user, const QString &password) override;
+    void close() override;
+    bool isOpen() const override { return m_handle != nullptr; }
+
+    db::ResultSet select(const QString &sql, const db::BoundParams &params) override;
+    qint64 execute(const QString &sql, const db::BoundParams &params) override;
+    QVariant insertReturningKey(const QString &sql, const db::BoundParams &params,
+                                const QString &table, const QString &keyColumn) override;
+
+    void beginTransaction() override;
+    void commit() override;
+    void rollback() override;
+
+    const QString &login() const { return m_login; }
+
+    // The server's name for a result column: upper case, blanks dropped, so the
+    // expression f_name||' '||l_name is named F_NAME||''||L_NAME.
+    static QString derivedColumnName(const QString &name);
+    // A statement ordered by names of its select list, rewritten to order its result as
+    // a derived table (for servers that cannot tell the list's names from the tables').
+    static QString orderedAsDerivedTable(const QString &sql);
+
+private:
+    class Prepared;
+    friend class Prepared;
+    struct Internal;
+
+    sqlite3_stmt *prepare(const QString &sql);
+    void bindAll(sqlite3_stmt *stmt, const db::BoundParams &params);
+    qint64 runAccountStatement(const QString &sql);
+    void attachSchemas();
+    void createDictionaryViews();
+    void internalExec(const QString &sql);
+    [[noreturn]] void fail(const QString &sql);
+    static int authorize(void *self, int action, const char *a3, const char *a4,
+                         const char *database, const char *view);
+
+    QString m_folder;
+    QString m_connectionName;
+    db::Dialect m_dialect;
+    sqlite3 *m_handle = nullptr;
+    QString m_login;
+    bool m_dba = false;
+    int m_internal = 0;
+    QSet<QString> m_schemas; // owners attached, upper case
+};
+
+} // namespace embedded

@@ -1,0 +1,141 @@
+#include "platform/embedded/EmbeddedServer.h"
+
+#include "platform/db/DbError.h"
+#include "platform/embedded/Dictionary.h"
+#include "platform/embedded/EmbeddedBackend.h"
+#include "platform/embedded/Sqlite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace embedded {
+
+namespace {
+
+const char *const dictionaryFile = "_dictionary.sqlite";
+
+QString resourceText(const QString &name)
+{
+    QFile file(QStringLiteral(":/schema/embedded/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw db::DbError(QStringLiteral("The server's script %1 is missing from the program").arg(name));
+    return QString::fromUtf8(file.readAll());
+}
+
+// Statements of a script, each ended by ';' at the end of a line.
+QStringList statementsOf(const QString &script)
+{
+    QStringList statements;
+    QString current;
+    for (const QString &line : script.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (current.isEmpty() && (trimmed.isEmpty() || trimmed.startsWith(QLatin1String("--"))))
+            continue;
+        if (trimmed.endsWith(QLatin1Char(';'))) {
+            current += line.left(line.lastIndexOf(QLatin1Char(';')));
+            statements.append(current);
+            current.clear();
+        } else {
+            current += line + QLatin1Char('\n');
+        }
+    }
+    if (!current.trimmed().isEmpty())
+        statements.append(current);
+    return statements;
+}
+
+} // namespace
+
+QString EmbeddedServer::dictionaryPath(const QString &folder)
+{
+    return QDir(folder).filePath(QLatin1String(dictionaryFile));
+}
+
+QString EmbeddedServer::schemaFileName(const QString &owner)
+{
+    return owner.toUpper() + QStringLiteral(".sqlite");
+}
+
+bool EmbeddedServer::exists(const QString &folder)
+{
+    return QFileInfo(dictionaryPath(folder)).isFile();
+}
+
+void EmbeddedServer::create(const QString &folder)
+{
+    const QFileInfo target(folder);
+    if (target.exists() && (!target.isDir() || !QDir(folder).isEmpty()))
+        throw db::DbError(QStringLiteral("%1 already exists; a server is created only in a new folder").arg(folder));
+    // Built beside its place and moved there when complete.
+    const QString building = folder + QStringLiteral(".creating");
+    QDir(building).removeRecursively();
+    if (!QDir().mkpath(building))
+        throw db::DbError(QStringLiteral("Cannot create the folder %1").arg(building));
+    // The dictionary holds password hashes: the folder is its owner's alone.
+    QFile::setPermissions(building, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    try {
+        {
+            SqliteFile dictionaryDb(dictionaryPath(building), true);
+            runScript(dictionaryDb.handle(), resourceText(QStringLiteral("dictionary.sql")));
+            Dictionary dictionary(dictionaryDb.handle(), QStringLiteral("main"));
+            dictionary.createAccount(QStringLiteral("SYSTEM"), QStringLiteral("manager"),
+                                     QStringLiteral("SYSTEM"), QStringLiteral("TEMP"));
+            for (const char *role : {"DBA", "CONNECT", "RESOURCE"})
+                dictionary.grantRole(QStringLiteral("SYSTEM"), QLatin1String(role), true);
+            dictionary.createAccount(QStringLiteral("VORTALIX"), QStringLiteral("lumivar"),
+                                     QStringLiteral("USERS"), QStringLiteral("TEMP"));
+            // The schema owner hands out the roles new accounts get.
+            for (const char *role : {"CONNECT", "RESOURCE", "DEALER"})
+                dictionary.grantRole(QStringLiteral("VORTALIX"), QLatin1String(role), true);
+            dictionary.addSchemaFile(QStringLiteral("VORTALIX"), schemaFileName(QStringLiteral("VORTALIX")));
+            runScript(dictionaryDb.handle(), resourceText(QStringLiteral("vortalix_units.sql")));
+        }
+        {
+            SqliteFile schema(QDir(building).filePath(schemaFileName(QStringLiteral("VORTALIX"))), true);
+            runScript(schema.handle(), resourceText(QStringLiteral("vortalix.sql")));
+        }
+        if (target.exists())
+            QDir(folder).removeRecursively();
+        if (!QDir().rename(building, folder))
+            throw db::DbError(QStringLiteral("Cannot move the new server to %1").arg(folder));
+    } catch (...) {
+        QDir(building).removeRecursively();
+        throw;
+    }
+}
+
+void EmbeddedServer::loadDemo(const QString &folder)
+{
+    if (!exists(folder))
+        throw db::DbError(QStringLiteral("There is no embedded server in %1").arg(folder));
+    {
+        SqliteFile schema(QDir(folder).filePath(schemaFileName(QStringLiteral("VORTALIX"))));
+        runScript(schema.handle(), QStringLiteral("begin;") + resourceText(QStringLiteral("demo.sql"))
+                                       + QStringLiteral("commit;"));
+    }
+    // The accounts go through the server's own statements, as an administrator makes them.
+    EmbeddedBackend session(folder);
+    session.open(QStringLiteral("SYSTEM"), QStringLiteral("manager"));
+    for (const QString &statement : statementsOf(resourceText(QStringLiteral("demo_accounts.sql"))))
+        session.execute(statement, {});
+    session.close();
+}
+
+void EmbeddedServer::setPassword(const QString &folder, const QString &user, const QString &password)
+{
+    if (!exists(folder))
+        throw db::DbError(QStringLiteral("There is no embedded server in %1").arg(folder));
+    if (password.isEmpty())
+        throw db::DbError(QStringLiteral("A password may not be empty"));
+    SqliteFile dictionaryDb(dictionaryPath(folder));
+    Dictionary dictionary(dictionaryDb.handle(), QStringLiteral("main"));
+    const QString name = user.trimmed().toUpper();
+    if (!dictionary.accountExists(name))
+        throw db::DbError(QStringLiteral("ORA-01918: user '%1' does not exist").arg(name), 1918);
+    dictionary.setPassword(name, password);
+}
+
+} // namespace embedded

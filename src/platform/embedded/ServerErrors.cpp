@@ -1,0 +1,61 @@
+#include "platform/embedded/ServerErrors.h"
+
+#include <QRegularExpression>
+
+namespace embedded {
+
+db::DbError serverError(int code, const QString &message)
+{
+    return db::DbError(QStringLiteral("ORA-%1: %2").arg(code, 5, 10, QLatin1Char('0')).arg(message), code);
+}
+
+db::DbError translateSqliteError(const QString &m, const QString &keyword)
+{
+    using namespace errors;
+    auto detailed = [&](int code, const QString &text) { return serverError(code, text + QStringLiteral(" (") + m + QLatin1Char(')')); };
+    if (m.startsWith(QLatin1String("no such table")))
+        return detailed(NoSuchTable, QStringLiteral("table or view does not exist"));
+    if (m.startsWith(QLatin1String("no such column"))) {
+        const QString name = m.section(QLatin1String(": "), 1).toUpper();
+        return serverError(InvalidIdentifier, QStringLiteral("\"%1\": invalid identifier").arg(name));
+    }
+    if (m.startsWith(QLatin1String("ambiguous column name")))
+        return detailed(AmbiguousColumn, QStringLiteral("column ambiguously defined"));
+    if (m.startsWith(QLatin1String("UNIQUE constraint failed"))) {
+        const QString columns = m.section(QLatin1String(": "), 1).toUpper();
+        return serverError(UniqueViolated, QStringLiteral("unique constraint (%1) violated").arg(columns));
+    }
+    if (m.startsWith(QLatin1String("NOT NULL constraint failed"))) {
+        const QStringList parts = m.section(QLatin1String(": "), 1).toUpper().split(QLatin1Char('.'));
+        return serverError(CannotInsertNull, QStringLiteral("cannot insert NULL into (%1)")
+                                                 .arg(QLatin1Char('"') + parts.join(QStringLiteral("\".\"")) + QLatin1Char('"')));
+    }
+    if (m.startsWith(QLatin1String("CHECK constraint failed"))) {
+        static const QRegularExpression length(QStringLiteral("length\\((\\w+)\\)\\s*<=\\s*(\\d+)"));
+        const QRegularExpressionMatch hit = length.match(m);
+        if (hit.hasMatch()) {
+            return serverError(ValueTooLarge, QStringLiteral("value too large for column \"%1\" (maximum: %2)")
+                                                  .arg(hit.captured(1).toUpper(), hit.captured(2)));
+        }
+        return serverError(CheckViolated, QStringLiteral("check constraint (%1) violated")
+                                              .arg(m.section(QLatin1String(": "), 1)));
+    }
+    if (m.startsWith(QLatin1String("FOREIGN KEY constraint failed"))) {
+        if (keyword == QLatin1String("DELETE"))
+            return serverError(ChildRecordFound, QStringLiteral("integrity constraint violated - child record found"));
+        if (keyword == QLatin1String("INSERT"))
+            return serverError(ParentKeyMissing, QStringLiteral("integrity constraint violated - parent key not found"));
+        return serverError(ChildRecordFound, QStringLiteral("integrity constraint violated - parent key not found or child record found"));
+    }
+    if (m.contains(QLatin1String("not authorized")) || m.contains(QLatin1String("prohibited")))
+        return serverError(InsufficientPrivileges, QStringLiteral("insufficient privileges"));
+    if (m.contains(QLatin1String("database is locked")) || m.contains(QLatin1String("database table is locked")))
+        return detailed(ResourceBusy, QStringLiteral("resource busy and acquire with NOWAIT specified or timeout expired"));
+    if (m.contains(QLatin1String("syntax error")) || m.startsWith(QLatin1String("incomplete input")))
+        return detailed(InvalidStatement, QStringLiteral("invalid SQL statement"));
+    if (m.startsWith(QLatin1String("no such function")))
+        return detailed(InvalidIdentifier, QStringLiteral("invalid identifier"));
+    return db::DbError(QStringLiteral("Embedded server error: ") + m);
+}
+
+} // namespace embedded

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+namespace embedded {
+
+// Makes an SQLite handle answer like the real server: to_char, like compared with
+// letter case, upper and lower over all letters, nvl.
+void registerServerFunctions(sqlite3 *handle);
+
+// The pieces, for direct use and tests.
+QString oracleNumberText(double value);
+bool likeMatches(const QString &value, const QString &pattern, QChar escape = QChar());
+QString formatDateTime(const QString &storedDate, const QString &format);
+
+} // namespace embedded

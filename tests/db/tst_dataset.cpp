@@ -1,0 +1,557 @@
+#include "TempServers.h"
+
+#include "platform/db/DataSource.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+
+#include <QTest>
+
+using namespace db;
+using testsupport::TempServers;
+
+namespace {
+
+// The companies table as the companies window defines it.
+std::unique_ptr<Table> companies(Connection &c, Table::UpdateMode mode)
+{
+    auto t = std::make_unique<Table>();
+    t->setConnection(&c);
+    t->setTableName(QStringLiteral("V_SYSPARAMS"));
+    t->setIndexFieldNames(QStringLiteral("V_COMPANY"));
+    t->setUpdateMode(mode);
+    t->addField(QStringLiteral("ID"), FieldType::Float).setRange(1, 1);
+    t->addField(QStringLiteral("SYSTEM_DATE"), FieldType::DateTime);
+    t->addField(QStringLiteral("REPORT_DATE"), FieldType::DateTime);
+    t->addField(QStringLiteral("FIRMA_NIMI"), FieldType::String, 50);
+    t->addField(QStringLiteral("COMPANY_NAME"), FieldType::String, 50);
+    t->addField(QStringLiteral("V_COMPANY"), FieldType::Float).setRequired(true);
+    t->addField(QStringLiteral("DB_NAME"), FieldType::String, 20).setRequired(true);
+    return t;
+}
+
+std::unique_ptr<Table> programs(Connection &c)
+{
+    auto t = std::make_unique<Table>();
+    t->setConnection(&c);
+    t->setTableName(QStringLiteral("VORTALIX_PROG"));
+    t->setIndexFieldNames(QStringLiteral("PROG_ID"));
+    return t;
+}
+
+std::unique_ptr<Query> query(Connection &c, const QString &sql)
+{
+    auto q = std::make_unique<Query>();
+    q->setConnection(&c);
+    q->setSql({sql});
+    return q;
+}
+
+QString errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const DbError &e) {
+        return e.text();
+    }
+    return QString();
+}
+
+// Writes a pending value on UpdateRecord, as an edit control does before a post.
+class PendingText : public DataLink {
+public:
+    QString field;
+    QString text;
+    int updates = 0;
+
+protected:
+    void dataEvent(DataEvent event, Field *) override
+    {
+        if (event == DataEvent::UpdateRecord && !text.isNull()) {
+            ++updates;
+            dataSet()->fieldByName(field).setEditText(text);
+            text.clear();
+        }
+    }
+};
+
+} // namespace
+
+class TestDataSet : public QObject {
+    Q_OBJECT
+private slots:
+    void browsingAQuery();
+    void closingTheConnectionClosesItsDataSets();
+    void fieldsAreFoundInAnyCaseAndNumbersAreFloats();
+    void editingAndCancelling();
+    void anInsertedRowGetsItsKeyFromTheServer();
+    void aRefusedPostStaysInItsState();
+    void requiredAndRangeChecks();
+    void keyOnlyUpdatesOverwriteOtherChanges();
+    void allValuesUpdatesRefuseOtherChanges();
+    void deletingARowAnotherConnectionDeleted();
+    void refreshPostsAndKeepsTheRow();
+    void bookmarksFindTheirRowAgain();
+    void findKey();
+    void masterDetailQueryReopens();
+    void detailTableTakesTheMasterKey();
+    void parameters();
+    void transactions();
+    void controlsWriteBeforeAPost();
+    void emptyDataSetEditStartsARow();
+};
+
+void TestDataSet::browsingAQuery()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    auto q = query(*c, QStringLiteral("select prog_id, prog_exe from vortalix_prog where prog_id <= 3 order by prog_id"));
+    QCOMPARE(q->state(), DataSetState::Inactive);
+    q->open();
+    QCOMPARE(q->state(), DataSetState::Browse);
+    QCOMPARE(q->recordCount(), 3);
+    QVERIFY(q->bof());
+    QVERIFY(!q->eof());
+    QStringList exes;
+    for (q->first(); !q->eof(); q->next())
+        exes.append(q->fieldByName(QStringLiteral("prog_exe")).asString());
+    QCOMPARE(exes, (QStringList{QStringLiteral("LOANAPP.EXE"), QStringLiteral("LOANSCH.EXE"), QStringLiteral("LOANOVD.EXE")}));
+    QCOMPARE(q->recNo(), 2);
+    q->prior();
+    q->prior();
+    q->prior();
+    QVERIFY(q->bof());
+    QCOMPARE(q->recNo(), 0);
+    QVERIFY(!errorOf([&] { q->edit(); }).isEmpty()); // a query is read-only
+    q->close();
+    QCOMPARE(q->fieldCount(), 0);
+    QVERIFY(errorOf([&] { q->next(); }).contains(QLatin1String("closed dataset")));
+
+    auto empty = query(*c, QStringLiteral("select prog_id from vortalix_prog where 1 = 0"));
+    empty->open();
+    QVERIFY(empty->isEmpty());
+    QVERIFY(empty->bof() && empty->eof());
+    QVERIFY(empty->fieldByName(QStringLiteral("PROG_ID")).isNull());
+}
+
+void TestDataSet::closingTheConnectionClosesItsDataSets()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    auto q = query(*c, QStringLiteral("select * from v_sysparams"));
+    auto t = companies(*c, Table::UpdateMode::WhereAll);
+    q->open();
+    t->open();
+    c->close();
+    QVERIFY(!q->active());
+    QVERIFY(!t->active());
+    QVERIFY(!c->connected());
+    QVERIFY(errorOf([&] { q->open(); }).contains(QLatin1String("not connected")));
+}
+
+void TestDataSet::fieldsAreFoundInAnyCaseAndNumbersAreFloats()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    auto q = query(*c, QStringLiteral("select v_company, db_name, id from v_sysparams order by v_company"));
+    q->open();
+    const Field &company = q->fieldByName(QStringLiteral("V_Company"));
+    QCOMPARE(company.dataType(), FieldType::Float);
+    QCOMPARE(company.value().typeId(), int(QMetaType::Double));
+    QCOMPARE(q->fieldByName(QStringLiteral("db_name")).size(), 20);
+    QVERIFY(!q->findField(QStringLiteral("nothing")));
+    QCOMPARE(errorOf([&] { q->fieldByName(QStringLiteral("nothing")); }), QStringLiteral("Field 'nothing' not found"));
+}
+
+void TestDataSet::editingAndCancelling()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    auto t = companies(*c, Table::UpdateMode::WhereAll);
+    t->open();
+    Field &name = t->fieldByName(QStringLiteral("COMPANY_NAME"));
+    const QString before = name.asString();
+    QVERIFY(!errorOf([&] { name.setAsString(QStringLiteral("x")); }).isEmpty()); // not in edit
+    t->edit();
+    QCOMPARE(t->state(), DataSetState::Edit);
+    name.setAsString(QStringLiteral("Changed"));
+    QVERIFY(t->modified());
+    t->cancel();
+    QCOMPARE(t->state(), DataSetState::Browse);
+    QCOMPARE(name.asString(), before);
+
+    // Moving to another row saves a pending change.
+    t->edit();
+    name.setAsString(QStringLiteral("Saved by moving"));
+    t->next();
+    QCOMPARE(t->state(), DataSetState::Browse);
+    auto other = servers.connect();
+    QCOMPARE(testsupport::column(*other, QStringLiteral("select company_name from v_sysparams where v_company = 1")),
+             QStringList{QStringLiteral("Saved by moving")});
+
+    // Too long a text is refused, not cut.
+    t->edit();
+    QVERIFY(errorOf([&] { name.setAsString(QString(51, QLatin1Char('x'))); }).contains(QLatin1String("at most 50")));
+    t->cancel();
+}
+
+void TestDataSet::anInsertedRowGetsItsKeyFromTheServer()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    auto t = programs(*c);
+    t->open();
+    const int before = t->recordCount();
+    t->first();
+    t->insert();
+    QCOMPARE(t->state(), DataSetState::Insert);
+    QCOMPARE(t->recNo(), 0);
+    QVERIFY(t->fieldByName(QStringLiteral("PROG_ID")).isNull());
+    t->fieldByName(QStringLiteral("PROG_EXE")).setAsString(QStringLiteral("NEWPROG.EXE"));
+    t->fieldByName(QStringLiteral("VERSION")).setAsString(QStringLiteral("0.5"));
+    t->post();
+    QCOMPARE(t->state(), DataSetState::Browse);
+    QCOMPARE(t->recordCount(), before + 1);
+    const double id = t->fieldByName(QStringLiteral("PROG_ID")).asFloat();
+    QCOMPARE(id, 31.0); // one above the demonstration programs
+    QCOMPARE(t->recNo(), t->recordCount() - 1); // in key order
+    QCOMPARE(t->fieldByName(QStringLiteral("VERSION")).asFloat(), 0.5);
+    auto other = servers.connect();
+    QCOMPARE(testsupport::column(*other, QStringLiteral("select prog_exe from vortalix_prog where prog_id = 31")),
+             QStringList{QStringLiteral("NEWPROG.EXE")});
+    t->remove();
+    QCOMPARE(testsupport::countRows(*other, QStringLiteral("select 1 from vortalix_prog where prog_id = 31")), 0);
+}
+
+void TestDataSet::aRefusedPostStaysInItsState()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    auto t = companies(*c, Table::UpdateMode::WhereAll);
+    t->open();
+    t->append();
+    t->fieldByName(QStringLiteral("ID")).setAsFloat(1);
+    t->fieldByName(QStringLiteral("V_COMPANY")).setAsFloat(11);
+    t->fieldByName(QStringLiteral("DB_NAME")).setAsString(QStringLiteral("VORTA")); // taken
+    const QString error = errorOf([&] { t->post(); });
+    QVERIFY2(error.startsWith(QLatin1String("ORA-00001")), qPrintable(error));
+    QCOMPARE(t->state(), DataSetState::Insert);
+    QCOMPARE(t->fieldByName(QStringLiteral("DB_NAME")).asString(), QStringLiteral("VORTA"));
+    t->fieldByName(QStringLiteral("DB_NAME")).setAsString(QStringLiteral("UUS"));
+    t->post();
+    QCOMPARE(t->fieldByName(QStringLiteral("V_COMPANY")).asFloat(), 11.0);
+    QCOMPARE(t->recNo(), t->recordCount() - 1);
+
+    // A company that still has grants cannot be deleted.
+    t->first();
+    QVERIFY(errorOf([&] { t->remove(); }).startsWith(QLatin1String("ORA-02292")));
+    QCOMPARE(t->fieldByName(QStringLiteral("V_COMPANY")).asFloat(), 1.0);
+}
+
+void TestDataSet::requiredAndRangeChecks()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    auto t = companies(*c, Table::UpdateMode::WhereAll);
+    t->open();
+    t->append();
+    t->fieldByName(QStringLiteral("ID")).setAsFloat(1);
+    QCOMPARE(errorOf([&] { t->post(); }), QStringLiteral("Field 'V_COMPANY' must have a value"));
+    t->fieldByName(QStringLiteral("V_COMPANY")).setAsFloat(12);
+    QCOMPARE(errorOf([&] { t->post(); }), QStringLiteral("Field 'DB_NAME' must have a value"));
+    t->fieldByName(QStringLiteral("DB_NAME")).setAsString(QStringLiteral("X"));
+    t->fieldByName(QStringLiteral("ID")).setAsFloat(2);
+    QCOMPARE(errorOf([&] { t->post(); }),
+             QStringLiteral("2 is not a valid value for field 'ID'. The allowed range is 1 to 1"));
+    QCOMPARE(t->state(), DataSetState::Insert);
+    QVERIFY(errorOf([&] { t->fieldByName(QStringLiteral("ID")).setAsString(QStringLiteral("one")); })
+                .contains(QLatin1String("not a valid floating point value")));
+    t->cancel();
+}
+
+void TestDataSet::keyOnlyUpdatesOverwriteOtherChanges()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto b = servers.connect();
+    auto t = programs(*a);
+    t->setUpdateMode(Table::UpdateMode::WhereKeyOnly);
+    t->open();
+    b->backend().execute(QStringLiteral("update vortalix_prog set prog_author = 'Other' where prog_id = 1"), {});
+    t->edit();
+    t->fieldByName(QStringLiteral("PROG_NAME")).setAsString(QStringLiteral("Mine"));
+    t->post();
+    // Only the changed column is written; the other connection's change stays.
+    QCOMPARE(testsupport::column(*b, QStringLiteral("select prog_name || '/' || prog_author from vortalix_prog where prog_id = 1")),
+             QStringList{QStringLiteral("Mine/Other")});
+    QCOMPARE(t->fieldByName(QStringLiteral("PROG_AUTHOR")).asString(), QStringLiteral("Other")); // read back
+}
+
+void TestDataSet::allValuesUpdatesRefuseOtherChanges()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto b = servers.connect();
+    auto t = companies(*a, Table::UpdateMode::WhereAll);
+    t->open();
+    b->backend().execute(QStringLiteral("update v_sysparams set firma_nimi = 'Teine' where v_company = 1"), {});
+    t->edit();
+    t->fieldByName(QStringLiteral("COMPANY_NAME")).setAsString(QStringLiteral("Mine"));
+    const QString error = errorOf([&] { t->post(); });
+    QVERIFY2(error.contains(QLatin1String("changed or deleted by another user")), qPrintable(error));
+    QCOMPARE(t->state(), DataSetState::Edit);
+    QCOMPARE(testsupport::column(*b, QStringLiteral("select firma_nimi || '/' || company_name from v_sysparams where v_company = 1")),
+             QStringList{QStringLiteral("Teine/Vortalix Bank Ltd")});
+    t->cancel();
+    t->refresh();
+    t->edit();
+    t->fieldByName(QStringLiteral("COMPANY_NAME")).setAsString(QStringLiteral("Mine"));
+    t->post();
+    QCOMPARE(testsupport::column(*b, QStringLiteral("select company_name from v_sysparams where v_company = 1")),
+             QStringList{QStringLiteral("Mine")});
+}
+
+void TestDataSet::deletingARowAnotherConnectionDeleted()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto b = servers.connect();
+    for (Table::UpdateMode mode : {Table::UpdateMode::WhereKeyOnly, Table::UpdateMode::WhereAll}) {
+        auto t = programs(*a);
+        t->setUpdateMode(mode);
+        t->open();
+        t->last();
+        const QString id = t->fieldByName(QStringLiteral("PROG_ID")).asString();
+        b->backend().execute(QStringLiteral("delete from vortalix_prog where prog_id = ") + id, {});
+        QVERIFY(errorOf([&] { t->remove(); }).contains(QLatin1String("nothing was deleted")));
+        QCOMPARE(t->fieldByName(QStringLiteral("PROG_ID")).asString(), id);
+    }
+}
+
+void TestDataSet::refreshPostsAndKeepsTheRow()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto b = servers.connect();
+    auto t = programs(*a);
+    t->open();
+    t->setRecNo(4);
+    const double id = t->fieldByName(QStringLiteral("PROG_ID")).asFloat();
+    t->edit();
+    t->fieldByName(QStringLiteral("PROG_GROUP")).setAsString(QStringLiteral("Pending"));
+    b->backend().execute(QStringLiteral("delete from vortalix_prog where prog_id = 1"), {});
+    t->refresh();
+    QCOMPARE(t->state(), DataSetState::Browse);
+    QCOMPARE(t->fieldByName(QStringLiteral("PROG_ID")).asFloat(), id);
+    QCOMPARE(t->recNo(), 3); // the row before it went away
+    QCOMPARE(t->recordCount(), 29);
+    QCOMPARE(testsupport::column(*b, QStringLiteral("select prog_group from vortalix_prog where prog_id = 5")),
+             QStringList{QStringLiteral("Pending")});
+
+    // An edit without any change is cancelled, not written.
+    t->edit();
+    t->refresh();
+    QCOMPARE(t->state(), DataSetState::Browse);
+}
+
+void TestDataSet::bookmarksFindTheirRowAgain()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto q = query(*a, QStringLiteral("select * from user_list_db where username = 'MARI' and db_name = 'VORTA' order by prog_group, prog_name"));
+    q->open();
+    q->setRecNo(1);
+    Bookmark mark = q->bookmark();
+    const QString name = q->fieldByName(QStringLiteral("PROG_NAME")).asString();
+    q->close();
+    q->open();
+    QCOMPARE(q->recNo(), 0);
+    QVERIFY(q->bookmarkValid(mark));
+    q->gotoBookmark(mark);
+    QCOMPARE(q->fieldByName(QStringLiteral("PROG_NAME")).asString(), name);
+
+    a->backend().execute(QStringLiteral("delete from user_prog_db where username = 'MARI' and database_id = 1 and vortalix_prog_id = ")
+                             + q->fieldByName(QStringLiteral("VORTALIX_PROG_ID")).asString(), {});
+    q->close();
+    q->open();
+    QVERIFY(!q->bookmarkValid(mark));
+    QCOMPARE(errorOf([&] { q->gotoBookmark(mark); }), QStringLiteral("Record not found"));
+    QCOMPARE(q->recNo(), 0);
+    mark.free();
+    QVERIFY(!mark.isValid());
+    QVERIFY(!errorOf([&] { q->gotoBookmark(mark); }).isEmpty());
+}
+
+void TestDataSet::findKey()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto t = programs(*a);
+    t->open();
+    QVERIFY(t->findKey(12.0));
+    QCOMPARE(t->fieldByName(QStringLiteral("PROG_EXE")).asString(), QStringLiteral("CASHDESK.EXE"));
+    QVERIFY(!t->findKey(999.0));
+    QCOMPARE(t->fieldByName(QStringLiteral("PROG_ID")).asFloat(), 12.0);
+}
+
+void TestDataSet::masterDetailQueryReopens()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto master = programs(*a);
+    DataSource source;
+    source.setDataSet(master.get());
+    auto users = query(*a, QStringLiteral("select username ,database_id ,db_name from user_list_db where vortalix_prog_id=:prog_id order by username"));
+    users->setMasterSource(&source);
+    master->open();
+    users->open();
+    auto names = [&] {
+        QStringList n;
+        for (users->first(); !users->eof(); users->next())
+            n.append(users->fieldByName(QStringLiteral("USERNAME")).asString());
+        return n;
+    };
+    QCOMPARE(names(), (QStringList{QStringLiteral("JAAN"), QStringLiteral("KATRIN"), QStringLiteral("LIIS"),
+                                   QStringLiteral("MARI"), QStringLiteral("OLDUSER"), QStringLiteral("PEETER")}));
+    master->next();
+    QCOMPARE(names(), (QStringList{QStringLiteral("JAAN"), QStringLiteral("MARI"), QStringLiteral("MARI")}));
+    // The filter survives the reopening.
+    users->setFilter(QStringLiteral("database_id=1"));
+    users->setFiltered(true);
+    master->prior();
+    QCOMPARE(names(), (QStringList{QStringLiteral("JAAN"), QStringLiteral("KATRIN"), QStringLiteral("MARI"), QStringLiteral("OLDUSER")}));
+    master->insert();
+    QVERIFY(users->isEmpty()); // a new program has no grants
+    master->cancel();
+    QCOMPARE(users->recordCount(), 4);
+}
+
+void TestDataSet::detailTableTakesTheMasterKey()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto people = query(*a, QStringLiteral("select personnel_id, f_name from personnel order by personnel_id"));
+    DataSource source;
+    source.setDataSet(people.get());
+    Table customer;
+    customer.setConnection(a.get());
+    customer.setTableName(QStringLiteral("CUSTOMER"));
+    customer.setIndexFieldNames(QStringLiteral("CUSTOMER_ID"));
+    customer.setMasterSource(&source);
+    customer.setMasterFields(QStringLiteral("PERSONNEL_ID"));
+    people->open();
+    customer.open();
+    QCOMPARE(customer.recordCount(), 1);
+    QCOMPARE(customer.fieldByName(QStringLiteral("C_USER")).asString(), QStringLiteral("MARI"));
+    QVERIFY(people->locate(QStringLiteral("PERSONNEL_ID"), 111));
+    QVERIFY(customer.isEmpty());
+    customer.edit(); // an empty detail starts its row
+    QCOMPARE(customer.state(), DataSetState::Insert);
+    QCOMPARE(customer.fieldByName(QStringLiteral("CUSTOMER_ID")).asFloat(), 111.0);
+    customer.fieldByName(QStringLiteral("C_USER")).setAsString(QStringLiteral("HALDUR"));
+    people->first(); // saves the pending row
+    QCOMPARE(testsupport::column(*a, QStringLiteral("select c_user from customer where customer_id = 111")),
+             QStringList{QStringLiteral("HALDUR")});
+}
+
+void TestDataSet::parameters()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    Query copy;
+    copy.setConnection(a.get());
+    copy.setSql({QStringLiteral("insert into user_prog_db (username,vortalix_prog_id,database_id,ordinal) "
+                                "select username,vortalix_prog_id,:to_db,0 from user_prog_db where username=:username "
+                                "and database_id=:from_db and vortalix_prog_id not in (select vortalix_prog_id from "
+                                "user_prog_db where username=:username and database_id=:to_db)")});
+    QCOMPARE(copy.params().count(), 3);
+    QCOMPARE(copy.params()[0].name(), QStringLiteral("to_db"));
+    copy.paramByName(QStringLiteral("TO_DB")).setAsFloat(2);
+    copy.params()[1].setAsString(QStringLiteral("MARI"));
+    copy.paramByName(QStringLiteral("from_db")).setAsFloat(1);
+    copy.execSql();
+    QCOMPARE(copy.rowsAffected(), 3); // MARI already holds program 2 in company 2
+    copy.execSql();
+    QCOMPARE(copy.rowsAffected(), 0);
+    QVERIFY(!errorOf([&] { copy.paramByName(QStringLiteral("nope")); }).isEmpty());
+
+    // Quoted text and "::" hold no parameters.
+    Query q;
+    q.setSql({QStringLiteral("select ':x' from dual where 'a::b' = :y -- :z")});
+    QCOMPARE(q.params().count(), 1);
+    QCOMPARE(q.params()[0].name(), QStringLiteral("y"));
+
+    Query open;
+    open.setConnection(a.get());
+    open.setSql({QStringLiteral("select * from dual")});
+    open.open();
+    QVERIFY(errorOf([&] { open.execSql(); }).contains(QLatin1String("while the query is open")));
+}
+
+void TestDataSet::transactions()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto b = servers.connect();
+    const QString count = QStringLiteral("select 1 from user_prog_db where vortalix_prog_id = 4");
+    {
+        Transaction t(*a);
+        a->backend().execute(QStringLiteral("insert into user_prog_db values ('MARI', 4, 1, 0)"), {});
+        QCOMPARE(testsupport::countRows(*a, count), 1);
+    } // not committed
+    QCOMPARE(testsupport::countRows(*b, count), 0);
+    {
+        Transaction t(*a);
+        a->backend().execute(QStringLiteral("insert into user_prog_db values ('MARI', 4, 1, 0)"), {});
+        t.commit();
+    }
+    QCOMPARE(testsupport::countRows(*b, count), 1);
+    QVERIFY(!a->inTransaction());
+}
+
+void TestDataSet::controlsWriteBeforeAPost()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    auto t = programs(*a);
+    DataSource source;
+    source.setDataSet(t.get());
+    PendingText control;
+    control.setDataSource(&source);
+    t->open();
+    t->edit();
+    control.field = QStringLiteral("VERSION");
+    control.text = QStringLiteral("2.25");
+    t->post();
+    QCOMPARE(control.updates, 1);
+    QCOMPARE(t->fieldByName(QStringLiteral("VERSION")).asFloat(), 2.25);
+
+    // Text that does not convert stops the post with the field's message.
+    t->edit();
+    t->fieldByName(QStringLiteral("PROG_NAME")).setAsString(QStringLiteral("changed"));
+    control.text = QStringLiteral("abc");
+    QVERIFY(errorOf([&] { t->post(); }).contains(QLatin1String("not a valid floating point value")));
+    QCOMPARE(t->state(), DataSetState::Edit);
+    t->cancel();
+    QCOMPARE(testsupport::column(*a, QStringLiteral("select prog_name from vortalix_prog where prog_id = 1")),
+             QStringList{QStringLiteral("Loan application")});
+}
+
+void TestDataSet::emptyDataSetEditStartsARow()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    a->backend().execute(QStringLiteral("delete from user_prog_db"), {});
+    a->backend().execute(QStringLiteral("delete from v_sysparams"), {});
+    auto t = companies(*a, Table::UpdateMode::WhereAll);
+    t->open();
+    QVERIFY(t->isEmpty());
+    t->edit();
+    QCOMPARE(t->state(), DataSetState::Insert);
+    QCOMPARE(t->recordCount(), 1);
+    t->checkBrowseMode(); // nothing typed: the row is dropped
+    QVERIFY(t->isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestDataSet)
+#include "tst_dataset.moc"

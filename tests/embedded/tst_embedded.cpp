@@ -1,0 +1,365 @@
+#include "TempServers.h"
+
+#include "platform/db/DbError.h"
+#include "platform/db/Query.h"
+#include "platform/embedded/EmbeddedBackend.h"
+#include "platform/embedded/SqlFunctions.h"
+
+#include <QDir>
+#include <QTest>
+
+using testsupport::TempServers;
+using testsupport::column;
+
+namespace {
+
+QString errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const db::DbError &e) {
+        return e.text();
+    }
+    return QString();
+}
+
+QString codeOf(const std::function<void()> &f)
+{
+    return errorOf(f).left(9);
+}
+
+} // namespace
+
+class TestEmbedded : public QObject {
+    Q_OBJECT
+private slots:
+    void logins_data();
+    void logins();
+    void aCreatedUserCanLogIn();
+    void onlyADbaKeepsAccounts();
+    void accountStatementErrors_data();
+    void accountStatementErrors();
+    void dropUserCascade();
+    void roles();
+    void objectGrants();
+    void dictionaryViews();
+    void theDictionaryIsReadOnlyThroughItsViews();
+    void serverFunctions();
+    void likeComparesWithCaseAndEmptyMeansNothing();
+    void derivedColumnNames();
+    void orderByListNamesIsAdapted();
+    void oneStatementAtATime();
+    void stringSizesAreChecked();
+};
+
+void TestEmbedded::logins_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("owner") << "vortalix" << "lumivar" << "";
+    QTest::newRow("name in any case") << "VortaliX" << "lumivar" << "";
+    QTest::newRow("system") << "SYSTEM" << "manager" << "";
+    QTest::newRow("wrong password") << "vortalix" << "LUMIVAR" << "ORA-01017: invalid username/password; logon denied";
+    QTest::newRow("unknown account") << "nobody" << "lumivar" << "ORA-01017: invalid username/password; logon denied";
+    QTest::newRow("no password") << "vortalix" << "" << "ORA-01005: null password given; logon denied";
+    QTest::newRow("no user") << "" << "x" << "ORA-01017: invalid username/password; logon denied";
+}
+
+void TestEmbedded::logins()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, error);
+    TempServers servers;
+    const QString got = errorOf([&] { servers.connect(user, password); });
+    QCOMPARE(got, error);
+    QVERIFY(!got.contains(password) || password.isEmpty() || error.isEmpty());
+}
+
+void TestEmbedded::aCreatedUserCanLogIn()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    system->backend().execute(QStringLiteral("create user newbie identified by Secret1 default tablespace users temporary tablespace temp"), {});
+    auto newbie = servers.connect(QStringLiteral("NEWBIE"), QStringLiteral("Secret1"));
+    QVERIFY(newbie->connected());
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("NEWBIE"), QStringLiteral("secret1")); }), QStringLiteral("ORA-01017"));
+    // An account changes its own password.
+    newbie->backend().execute(QStringLiteral("alter user newbie identified by Other2"), {});
+    QVERIFY(servers.connect(QStringLiteral("newbie"), QStringLiteral("Other2"))->connected());
+    QCOMPARE(codeOf([&] { newbie->backend().execute(QStringLiteral("alter user mari identified by x"), {}); }),
+             QStringLiteral("ORA-01031"));
+    // The password is kept as a salted hash, never as text.
+    QFile dictionary(servers.serverFolder(QStringLiteral("LIVE")) + QStringLiteral("/_dictionary.sqlite"));
+    QVERIFY(dictionary.open(QIODevice::ReadOnly));
+    QVERIFY(!dictionary.readAll().contains("Other2"));
+}
+
+void TestEmbedded::onlyADbaKeepsAccounts()
+{
+    TempServers servers;
+    auto owner = servers.connect();
+    for (const char *statement : {"create user x identified by y", "drop user mari", "alter user mari identified by z",
+                                  "create role boss", "drop role dealer2"}) {
+        QCOMPARE(codeOf([&] { owner->backend().execute(QLatin1String(statement), {}); }), QStringLiteral("ORA-01031"));
+    }
+    QCOMPARE(column(*owner, QStringLiteral("select count(*) from all_users where username = 'X'")), QStringList{QStringLiteral("0")});
+}
+
+void TestEmbedded::accountStatementErrors_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("user exists") << "create user mari identified by x" << "ORA-01920: user name 'MARI' conflicts with another user or role name";
+    QTest::newRow("user named as a role") << "create user dealer identified by x" << "ORA-01920: user name 'DEALER' conflicts with another user or role name";
+    QTest::newRow("no tablespace") << "create user z identified by x default tablespace nowhere" << "ORA-00959: tablespace 'NOWHERE' does not exist";
+    QTest::newRow("no password") << "create user z identified by" << "ORA-00988: missing or invalid password(s)";
+    QTest::newRow("bad option") << "create user z identified by x quota" << "ORA-00922: missing or invalid option";
+    QTest::newRow("alter missing user") << "alter user ghost identified by x" << "ORA-01918: user 'GHOST' does not exist";
+    QTest::newRow("drop missing user") << "drop user ghost" << "ORA-01918: user 'GHOST' does not exist";
+    QTest::newRow("drop self") << "drop user system cascade" << "ORA-01940: cannot drop a user that is currently connected";
+    QTest::newRow("drop owner without cascade") << "drop user vortalix" << "ORA-01922: CASCADE must be specified to drop 'VORTALIX'";
+    QTest::newRow("role exists") << "create role dealer" << "ORA-01921: role name 'DEALER' conflicts with another user or role name";
+    QTest::newRow("drop missing role") << "drop role ghost" << "ORA-01919: role 'GHOST' does not exist";
+    QTest::newRow("grant missing role") << "grant ghost to mari" << "ORA-01919: role 'GHOST' does not exist";
+    QTest::newRow("grant to missing user") << "grant dealer to ghost" << "ORA-01917: user or role 'GHOST' does not exist";
+    QTest::newRow("revoke not granted") << "revoke dealer2 from mari" << "ORA-01951: ROLE 'DEALER2' not granted to 'MARI'";
+    QTest::newRow("circular grant") << "grant dealer to dealer" << "ORA-01934: circular role grant detected";
+    QTest::newRow("execute on missing unit") << "grant execute on vortalix.nothing to mari" << "ORA-04042: procedure, function, package, or package body does not exist";
+    QTest::newRow("execute on a table") << "grant execute on vortalix.user_prog_db to mari" << "ORA-02224: EXECUTE privilege not allowed for tables";
+    QTest::newRow("execute to missing user") << "grant execute on vortalix.get_customer_name to ghost" << "ORA-01917: user or role 'GHOST' does not exist";
+    QTest::newRow("revoke execute not granted") << "revoke execute on vortalix.currency_rates from mari" << "ORA-01927: cannot REVOKE privileges you did not grant";
+    QTest::newRow("not a statement") << "grant" << "ORA-00990: missing or invalid privilege";
+}
+
+void TestEmbedded::accountStatementErrors()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, error);
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    QCOMPARE(errorOf([&] { system->backend().execute(statement, {}); }), error);
+}
+
+void TestEmbedded::dropUserCascade()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    system->backend().execute(QStringLiteral("drop user mari"), {}); // owns nothing: no cascade needed
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from dba_role_privs where grantee = 'MARI'")), QStringList{QStringLiteral("0")});
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("mari"), QStringLiteral("kevaro")); }), QStringLiteral("ORA-01017"));
+    // The program's own grants of the administration schema are not the server's.
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from vortalix.user_prog_db where username = 'MARI'")),
+             QStringList{QStringLiteral("5")});
+
+    system->backend().execute(QStringLiteral("drop user vortalix cascade"), {});
+    QVERIFY(!QFile::exists(servers.serverFolder(QStringLiteral("LIVE")) + QStringLiteral("/VORTALIX.sqlite")));
+    QCOMPARE(codeOf([&] { column(*system, QStringLiteral("select * from vortalix.vortalix_prog")); }), QStringLiteral("ORA-00942"));
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from all_users where username = 'VORTALIX'")), QStringList{QStringLiteral("0")});
+    // A new session finds the server without the dropped schema.
+    auto again = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    QCOMPARE(codeOf([&] { column(*again, QStringLiteral("select * from user_prog_db")); }), QStringLiteral("ORA-00942"));
+}
+
+void TestEmbedded::roles()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    system->backend().execute(QStringLiteral("create role tellers"), {});
+    system->backend().execute(QStringLiteral("grant tellers, dealer2 to mari, jaan with admin option"), {});
+    QCOMPARE(column(*system, QStringLiteral("select grantee || ':' || granted_role || ':' || admin_option from dba_role_privs "
+                                            "where granted_role in ('TELLERS', 'DEALER2') order by 1")),
+             (QStringList{QStringLiteral("EVELIN:DEALER2:NO"), QStringLiteral("JAAN:DEALER2:YES"), QStringLiteral("JAAN:TELLERS:YES"),
+                          QStringLiteral("KALLE:DEALER2:NO"), QStringLiteral("MARI:DEALER2:YES"), QStringLiteral("MARI:TELLERS:YES"),
+                          QStringLiteral("SYSTEM:TELLERS:YES")}));
+
+    // A holder with the admin option passes the role on; one without it cannot.
+    auto haldur = servers.connect(QStringLiteral("haldur"), QStringLiteral("kevaro"));
+    haldur->backend().execute(QStringLiteral("grant dealer to auditor"), {});
+    haldur->backend().execute(QStringLiteral("revoke dealer from auditor"), {});
+    auto katrin = servers.connect(QStringLiteral("katrin"), QStringLiteral("kevaro"));
+    QCOMPARE(errorOf([&] { katrin->backend().execute(QStringLiteral("grant dealer to auditor"), {}); }),
+             QStringLiteral("ORA-01932: ADMIN option not granted for role 'DEALER'"));
+    // The schema owner hands out the roles new accounts get.
+    auto owner = servers.connect();
+    owner->backend().execute(QStringLiteral("grant resource, connect, dealer to AUDITOR"), {});
+    QCOMPARE(column(*owner, QStringLiteral("select granted_role from dba_role_privs where grantee = 'AUDITOR' order by 1")),
+             (QStringList{QStringLiteral("CONNECT"), QStringLiteral("DEALER"), QStringLiteral("RESOURCE")}));
+
+    // A failing statement changes nothing, not even its first names.
+    QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("grant dealer2 to anne, ghost"), {}); }), QStringLiteral("ORA-01917"));
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from dba_role_privs where grantee = 'ANNE' and granted_role = 'DEALER2'")),
+             QStringList{QStringLiteral("0")});
+
+    system->backend().execute(QStringLiteral("drop role tellers"), {});
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from dba_role_privs where granted_role = 'TELLERS'")), QStringList{QStringLiteral("0")});
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from dba_roles where role = 'TELLERS'")), QStringList{QStringLiteral("0")});
+}
+
+void TestEmbedded::objectGrants()
+{
+    TempServers servers;
+    auto owner = servers.connect();
+    owner->backend().execute(QStringLiteral("grant execute on currency_rates to mari, jaan"), {}); // the owner's own unit
+    owner->backend().execute(QStringLiteral("revoke execute on vortalix.currency_rates from jaan"), {});
+    auto mari = servers.connect(QStringLiteral("mari"), QStringLiteral("kevaro"));
+    QCOMPARE(errorOf([&] { mari->backend().execute(QStringLiteral("grant execute on vortalix.currency_rates to jaan"), {}); }),
+             QStringLiteral("ORA-01031: insufficient privileges"));
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    system->backend().execute(QStringLiteral("grant execute on vortalix.post_transaction to jaan"), {});
+    // Dropping an account takes its grants with it.
+    system->backend().execute(QStringLiteral("drop user jaan"), {});
+    system->backend().execute(QStringLiteral("create user jaan identified by kevaro"), {});
+    QCOMPARE(errorOf([&] { system->backend().execute(QStringLiteral("revoke execute on vortalix.post_transaction from jaan"), {}); }),
+             QStringLiteral("ORA-01927: cannot REVOKE privileges you did not grant"));
+}
+
+void TestEmbedded::dictionaryViews()
+{
+    TempServers servers;
+    auto owner = servers.connect();
+    const db::ResultSet users = owner->backend().select(QStringLiteral("select * from all_users where username = 'MARI'"), {});
+    QCOMPARE(users.columns.size(), 3);
+    QCOMPARE(users.columns.at(0).name, QStringLiteral("USERNAME"));
+    QCOMPARE(users.columns.at(0).size, 30);
+    QCOMPARE(users.columns.at(1).name, QStringLiteral("USER_ID"));
+    QCOMPARE(users.columns.at(1).type, db::FieldType::Float);
+    QCOMPARE(users.columns.at(2).name, QStringLiteral("CREATED"));
+    QCOMPARE(users.columns.at(2).type, db::FieldType::DateTime);
+    QCOMPARE(users.rows.size(), std::size_t(1));
+
+    const db::ResultSet privs = owner->backend().select(QStringLiteral("select * from dba_role_privs where grantee = 'HALDUR' order by granted_role"), {});
+    QStringList names;
+    for (const db::ColumnInfo &c : privs.columns)
+        names.append(c.name);
+    QCOMPARE(names, (QStringList{QStringLiteral("GRANTEE"), QStringLiteral("GRANTED_ROLE"), QStringLiteral("ADMIN_OPTION"), QStringLiteral("DEFAULT_ROLE")}));
+    QCOMPARE(privs.rows.size(), std::size_t(2));
+    QCOMPARE(privs.rows.at(1).at(1).toString(), QStringLiteral("DEALER"));
+    QCOMPARE(privs.rows.at(1).at(2).toString(), QStringLiteral("YES"));
+    QCOMPARE(privs.rows.at(0).at(2).toString(), QStringLiteral("NO"));
+    QCOMPARE(column(*owner, QStringLiteral("select role from dba_roles order by role")),
+             (QStringList{QStringLiteral("CONNECT"), QStringLiteral("DBA"), QStringLiteral("DEALER"), QStringLiteral("DEALER2"), QStringLiteral("RESOURCE")}));
+}
+
+void TestEmbedded::theDictionaryIsReadOnlyThroughItsViews()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    const QString denied = QStringLiteral("ORA-01031");
+    QCOMPARE(codeOf([&] { column(*system, QStringLiteral("select password_hash from userpr_dictionary.accounts")); }), denied);
+    QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("delete from userpr_dictionary.role_grants"), {}); }), denied);
+    QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("attach database '/tmp/x.sqlite' as x"), {}); }), denied);
+    QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("pragma foreign_keys = off"), {}); }), denied);
+    QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("create table scratch (a number)"), {}); }), denied);
+    auto mari = servers.connect(QStringLiteral("mari"), QStringLiteral("kevaro"));
+    QCOMPARE(codeOf([&] { mari->backend().execute(QStringLiteral("drop table vortalix.func_grants"), {}); }), denied);
+    // The owner and a DBA make objects in the owner's schema.
+    auto owner = servers.connect();
+    owner->backend().execute(QStringLiteral("create table vortalix.scratch (a number)"), {});
+    system->backend().execute(QStringLiteral("drop table vortalix.scratch"), {});
+}
+
+void TestEmbedded::serverFunctions()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    QCOMPARE(column(*c, QStringLiteral("select to_char(10) from dual")), QStringList{QStringLiteral("10")});
+    QCOMPARE(column(*c, QStringLiteral("select to_char(1.5) || '|' || to_char(0.5) || '|' || to_char(-0.25) from dual")),
+             QStringList{QStringLiteral("1.5|.5|-.25")});
+    QCOMPARE(column(*c, QStringLiteral("select to_char(prog_last_comp, 'DD.MM.YYYY') from vortalix_prog where prog_id = 1")),
+             QStringList{QStringLiteral("14.03.2023")});
+    QCOMPARE(column(*c, QStringLiteral("select upper('pärn') || lower('ÕUN') from dual")), QStringList{QStringLiteral("PÄRNõun")});
+    QCOMPARE(column(*c, QStringLiteral("select nvl(null, 'x') from dual")), QStringList{QStringLiteral("x")});
+    QCOMPARE(column(*c, QStringLiteral("select db_name||' ('||v_company||')' from v_sysparams where v_company = 10")),
+             QStringList{QStringLiteral("FONDID (10)")});
+    QCOMPARE(embedded::oracleNumberText(100.0), QStringLiteral("100"));
+    QVERIFY(embedded::likeMatches(QStringLiteral("a_b%c"), QStringLiteral("a!_b!%%"), QLatin1Char('!')));
+    QVERIFY(!embedded::likeMatches(QStringLiteral("axb"), QStringLiteral("a!_b"), QLatin1Char('!')));
+}
+
+void TestEmbedded::likeComparesWithCaseAndEmptyMeansNothing()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    db::Query q;
+    q.setConnection(c.get());
+    q.setSql({QStringLiteral("select prog_exe from vortalix_prog where prog_exe like :exe")});
+    auto count = [&](const QString &pattern) {
+        q.close();
+        q.paramByName(QStringLiteral("exe")).setAsString(pattern);
+        q.open();
+        return q.recordCount();
+    };
+    QCOMPARE(count(QStringLiteral("LOAN%")), 3);
+    QCOMPARE(count(QStringLiteral("loan%")), 0);
+    QCOMPARE(count(QStringLiteral("%")), 30);
+    QCOMPARE(count(QStringLiteral("_ASHDESK.EXE")), 1);
+    QCOMPARE(count(QString()), 0);
+    QCOMPARE(count(QStringLiteral("")), 0);
+    // An empty string is stored as no value.
+    c->backend().execute(QStringLiteral("update vortalix_prog set prog_group = :g where prog_id = 1"),
+                         {{QStringLiteral("g"), QStringLiteral("")}});
+    QCOMPARE(column(*c, QStringLiteral("select count(*) from vortalix_prog where prog_group is null")), QStringList{QStringLiteral("2")});
+}
+
+void TestEmbedded::derivedColumnNames()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    const db::ResultSet rs = c->backend().select(QStringLiteral("select\n personnel_id\n,f_name||' '||l_name\nfrom\n vortalix.personnel"), {});
+    QCOMPARE(rs.columns.at(0).name, QStringLiteral("PERSONNEL_ID"));
+    QCOMPARE(rs.columns.at(1).name, QStringLiteral("F_NAME||''||L_NAME"));
+    QCOMPARE(rs.rows.at(0).at(1).toString(), QStringLiteral("Mari Maasikas"));
+    QCOMPARE(embedded::EmbeddedBackend::derivedColumnName(QStringLiteral("count( * )")), QStringLiteral("COUNT(*)"));
+}
+
+void TestEmbedded::orderByListNamesIsAdapted()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    db::Query q;
+    q.setConnection(c.get());
+    q.setSql({QStringLiteral("select b.prog_id ,b.prog_exe ,b.prog_group ,u.username from vortalix_prog b,user_list_db u "
+                             "where lower(u.username) like :usr and b.prog_id = u.vortalix_prog_id and u.db_name=:dname "
+                             "order by username,lower(prog_group),lower(prog_exe)")});
+    q.paramByName(QStringLiteral("usr")).setAsString(QStringLiteral("ma%"));
+    q.paramByName(QStringLiteral("dname")).setAsString(QStringLiteral("VORTA"));
+    q.open();
+    QStringList rows;
+    for (q.first(); !q.eof(); q.next())
+        rows.append(q.fieldByName(QStringLiteral("USERNAME")).asString() + QLatin1Char(' ') + q.fieldByName(QStringLiteral("PROG_EXE")).asString());
+    QCOMPARE(rows, (QStringList{QStringLiteral("MARGUS NETBANK.EXE"), QStringLiteral("MARI ACCOUNTS.EXE"), QStringLiteral("MARI LOANAPP.EXE"),
+                                QStringLiteral("MARI LOANSCH.EXE"), QStringLiteral("MARI NETBANK.EXE")}));
+    QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select a from (select a from t order by a) x Order  By a")),
+             QStringLiteral("select * from (select a from (select a from t order by a) x ) Order  By a"));
+    QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select 'order by' from t")), QString());
+}
+
+void TestEmbedded::oneStatementAtATime()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    QCOMPARE(codeOf([&] { c->backend().execute(QStringLiteral("delete from func_grants; delete from user_prog_db"), {}); }),
+             QStringLiteral("ORA-00911"));
+    QCOMPARE(column(*c, QStringLiteral("select count(*) from func_grants")), QStringList{QStringLiteral("3")});
+    c->backend().execute(QStringLiteral("delete from func_grants where func_name = 'X';"), {});
+}
+
+void TestEmbedded::stringSizesAreChecked()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    QCOMPARE(errorOf([&] { c->backend().execute(QStringLiteral("insert into user_prog_db values ('%1', 1, 1, 0)").arg(QString(31, QLatin1Char('A'))), {}); }),
+             QStringLiteral("ORA-12899: value too large for column \"USERNAME\" (maximum: 30)"));
+    QCOMPARE(codeOf([&] { c->backend().execute(QStringLiteral("insert into user_prog_db values ('MARI', 999, 1, 0)"), {}); }),
+             QStringLiteral("ORA-02291"));
+    QCOMPARE(codeOf([&] { c->backend().execute(QStringLiteral("insert into v_sysparams (v_company) values (5)"), {}); }),
+             QStringLiteral("ORA-01400"));
+    // Deleting a program takes its grants with it.
+    c->backend().execute(QStringLiteral("delete from vortalix_prog where prog_id = 1"), {});
+    QCOMPARE(column(*c, QStringLiteral("select count(*) from user_prog_db where vortalix_prog_id = 1")), QStringList{QStringLiteral("0")});
+}
+
+QTEST_GUILESS_MAIN(TestEmbedded)
+#include "tst_embedded.moc"
