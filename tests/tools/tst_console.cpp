@@ -1,0 +1,145 @@
+#include "TempServers.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+using testsupport::TempServers;
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// Runs userpr-db with the arguments, feeding the input; the environment of the test
+// (USERPR_DATA and the configuration folder) goes with it.
+Run console(const QStringList &args, const QString &input = QString())
+{
+    QProcess p;
+    p.start(qEnvironmentVariable("USERPR_DB"), args);
+    if (!p.waitForStarted())
+        return {};
+    p.write(input.toUtf8());
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+class TestConsole : public QObject {
+    Q_OBJECT
+private slots:
+    void initCreatesAServerOnce();
+    void queriesPrintTabSeparatedRows();
+    void statementsEndWithSemicolonOrSlash();
+    void errorsGoToStandardErrorAndTheRunGoesOn();
+    void aFailedLoginStopsTheRun();
+    void systemKeepsAccounts();
+    void passwd();
+};
+
+void TestConsole::initCreatesAServerOnce()
+{
+    TempServers servers;
+    const Run made = console({QStringLiteral("init"), QStringLiteral("Branch"), QStringLiteral("--demo")});
+    QCOMPARE(made.code, 0);
+    QVERIFY(QFile::exists(servers.serverFolder(QStringLiteral("BRANCH")) + QStringLiteral("/_dictionary.sqlite")));
+    const Run again = console({QStringLiteral("init"), QStringLiteral("BRANCH")});
+    QCOMPARE(again.code, 1);
+    QVERIFY(again.err.contains(QLatin1String("already exists")));
+    const Run plain = console({QStringLiteral("init"), QStringLiteral("EMPTY")});
+    QCOMPARE(plain.code, 0);
+    const Run count = console({QStringLiteral("sql"), QStringLiteral("EMPTY"), QStringLiteral("vortalix/lumivar")},
+                              QStringLiteral("select count(*) n from vortalix_prog;\n"));
+    QCOMPARE(count.out, QStringLiteral("N\n0\n"));
+    QCOMPARE(console({QStringLiteral("init"), QStringLiteral("../x")}).code, 1);
+    QCOMPARE(console({QStringLiteral("frobnicate")}).code, 2);
+}
+
+void TestConsole::queriesPrintTabSeparatedRows()
+{
+    TempServers servers;
+    const Run r = console({QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("vortalix/lumivar")},
+                          QStringLiteral("select prog_id, prog_exe, version, help_path from vortalix_prog where prog_id in (1, 3) order by prog_id;\n"));
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("PROG_ID\tPROG_EXE\tVERSION\tHELP_PATH\n"
+                                   "1\tLOANAPP.EXE\t1.5\t\n"
+                                   "3\tLOANOVD.EXE\t0.5\t\\\\SRV1\\HELP\\LOANOVD.HLP\n"));
+    QVERIFY(r.err.isEmpty());
+}
+
+void TestConsole::statementsEndWithSemicolonOrSlash()
+{
+    TempServers servers;
+    const Run r = console({QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("vortalix")},
+                          QStringLiteral("lumivar\n"
+                                         "select count(*) n\n  from v_sysparams\n/\n"
+                                         "\n"
+                                         "update func_grants set func_name = func_name;\n"
+                                         "select 'a;b' x from dual;   \n"));
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("N\n3\n3 rows updated.\nX\na;b\n"));
+}
+
+void TestConsole::errorsGoToStandardErrorAndTheRunGoesOn()
+{
+    TempServers servers;
+    const Run r = console({QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("vortalix/lumivar")},
+                          QStringLiteral("select * from nothing_here;\ncreate user x identified by y;\nselect 1 one from dual;\n"));
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QStringLiteral("ONE\n1\n"));
+    QVERIFY(r.err.contains(QLatin1String("ORA-00942")));
+    QVERIFY(r.err.contains(QLatin1String("ORA-01031: insufficient privileges")));
+}
+
+void TestConsole::aFailedLoginStopsTheRun()
+{
+    TempServers servers;
+    const Run r = console({QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("vortalix/wrong")},
+                          QStringLiteral("select 1 from dual;\n"));
+    QVERIFY(r.code != 0);
+    QCOMPARE(r.out, QString());
+    QVERIFY(r.err.contains(QLatin1String("ORA-01017")));
+    QVERIFY(!r.err.contains(QLatin1String("wrong")));
+    const Run nowhere = console({QStringLiteral("sql"), QStringLiteral("NOWHERE"), QStringLiteral("vortalix/lumivar")}, QString());
+    QVERIFY(nowhere.code != 0);
+    QVERIFY(nowhere.err.contains(QLatin1String("not known")));
+    QVERIFY(!QDir(servers.dataFolder() + QStringLiteral("/NOWHERE")).exists());
+}
+
+void TestConsole::systemKeepsAccounts()
+{
+    TempServers servers;
+    const QStringList asSystem{QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("system/manager")};
+    Run r = console(asSystem, QStringLiteral("create user teller identified by Kassa1;\ngrant connect, dealer to teller;\n"
+                                              "grant execute on vortalix.get_customer_name to teller;\n"));
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("User created.\nGrant succeeded.\nGrant succeeded.\n"));
+    r = console({QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("teller/Kassa1")}, QStringLiteral("select username from user_role_privs order by 1;\n"));
+    QCOMPARE(r.out, QStringLiteral("USERNAME\nTELLER\nTELLER\n"));
+    r = console({QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("vortalix/lumivar")}, QStringLiteral("create user other identified by x;\n"));
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.contains(QLatin1String("ORA-01031")));
+    r = console(asSystem, QStringLiteral("drop user teller cascade;\nselect count(*) n from dba_role_privs where grantee = 'TELLER';\n"));
+    QCOMPARE(r.out, QStringLiteral("User dropped.\nN\n0\n"));
+    r = console({QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("teller/Kassa1")}, QString());
+    QVERIFY(r.code != 0);
+}
+
+void TestConsole::passwd()
+{
+    TempServers servers;
+    Run r = console({QStringLiteral("passwd"), QStringLiteral("LIVE"), QStringLiteral("mari")}, QStringLiteral("Uus-Parool9\n"));
+    QCOMPARE(r.code, 0);
+    r = console({QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("mari")}, QStringLiteral("Uus-Parool9\nselect 1 ok from dual;\n"));
+    QCOMPARE(r.out, QStringLiteral("OK\n1\n"));
+    QCOMPARE(console({QStringLiteral("passwd"), QStringLiteral("LIVE"), QStringLiteral("ghost")}, QStringLiteral("x\n")).code, 1);
+    QCOMPARE(console({QStringLiteral("passwd"), QStringLiteral("LIVE"), QStringLiteral("mari")}, QString()).code, 1);
+}
+
+QTEST_GUILESS_MAIN(TestConsole)
+#include "tst_console.moc"
