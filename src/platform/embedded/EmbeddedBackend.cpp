@@ -137,20 +137,21 @@ void EmbeddedBackend::open(const QString &user, const QString &password)
     close();
     if (!EmbeddedServer::exists(m_folder))
         throw DbError(QStringLiteral("There is no embedded server in %1").arg(m_folder));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    db.setDatabaseName(QStringLiteral(":memory:"));
-    if (!db.open()) {
-        const QString error = db.lastError().text();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
-        throw DbError(QStringLiteral("The embedded server could not be started: ") + error);
+    QVariant handle;
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        if (!db.open())
+            failure = QStringLiteral("The embedded server could not be started: ") + db.lastError().text();
+        else
+            handle = db.driver()->handle();
     }
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
-        throw DbError(QStringLiteral("The SQLite driver exposes no handle"));
+    if (failure.isEmpty() && (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0))
+        failure = QStringLiteral("The SQLite driver exposes no handle");
+    if (!failure.isEmpty()) {
+        close();
+        throw DbError(failure);
     }
     m_handle = *static_cast<sqlite3 *const *>(handle.constData());
     try {
