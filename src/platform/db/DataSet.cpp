@@ -231,6 +231,14 @@ const Row *DataSet::currentRow() const
     return &m_rows[std::size_t(m_visible[std::size_t(m_cur)])];
 }
 
+QVariant DataSet::rowValue(int recNo, const Field &field) const
+{
+    if (!active() || recNo < 0 || recNo >= recordCount() || &field.dataSet() != this)
+        return QVariant();
+    const Row &row = m_rows[std::size_t(m_visible[std::size_t(recNo)])];
+    return field.m_column >= 0 && field.m_column < row.size() ? row.at(field.m_column) : QVariant();
+}
+
 QVariant DataSet::valueAt(int column) const
 {
     const Row *row = currentRow();

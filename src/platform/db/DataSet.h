@@ -125,6 +125,8 @@ public:
 
     // Values of the current row by column position (engine use).
     const Row *currentRow() const;
+    // A field's value in another row, without moving the cursor (lists and grids).
+    QVariant rowValue(int recNo, const Field &field) const;
 
     // The data sources bound to this dataset are told of every change.
     void attachSource(DataSource *source);

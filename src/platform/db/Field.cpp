@@ -143,9 +143,8 @@ QDateTime Field::asDateTime() const
     return dateTimeOf(value());
 }
 
-QString Field::formatted(const QString &format) const
+QString Field::formatted(const QVariant &v, const QString &format) const
 {
-    const QVariant v = value();
     if (v.isNull())
         return QString();
     if (!format.isEmpty()) {
@@ -162,12 +161,17 @@ QString Field::formatted(const QString &format) const
 
 QString Field::displayText() const
 {
-    return formatted(m_displayFormat);
+    return formatted(value(), m_displayFormat);
+}
+
+QString Field::displayTextFor(const QVariant &stored) const
+{
+    return formatted(stored, m_displayFormat);
 }
 
 QString Field::editText() const
 {
-    return formatted(m_editFormat.isEmpty() ? m_displayFormat : m_editFormat);
+    return formatted(value(), m_editFormat.isEmpty() ? m_displayFormat : m_editFormat);
 }
 
 QVariant Field::convertText(const QString &text, const QString &format) const

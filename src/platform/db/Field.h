@@ -57,6 +57,8 @@ public:
     QDateTime asDateTime() const;
     QString displayText() const; // as a grid or label shows it
     QString editText() const;    // as an edit shows it while the row is edited
+    // The same for a value of another row.
+    QString displayTextFor(const QVariant &stored) const;
 
     // Writing needs the dataset in edit or insert state. Text is converted by the field's
     // type; text that does not convert raises DbError and changes nothing.
@@ -78,7 +80,7 @@ public:
 private:
     friend class DataSet;
     QVariant convertText(const QString &text, const QString &format) const;
-    QString formatted(const QString &format) const;
+    QString formatted(const QVariant &stored, const QString &format) const;
 
     DataSet *m_dataSet;
     QString m_name;
