@@ -1,0 +1,289 @@
+#include "platform/controls/DBGrid.h"
+
+#include "platform/controls/Messages.h"
+
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+
+namespace controls {
+
+DataSetModel::DataSetModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void DataSetModel::setColumns(const QList<GridColumn> &columns)
+{
+    beginResetModel();
+    m_columns = columns;
+    m_shown = effectiveColumns();
+    endResetModel();
+}
+
+QList<GridColumn> DataSetModel::effectiveColumns() const
+{
+    if (!m_columns.isEmpty())
+        return m_columns;
+    QList<GridColumn> shown;
+    if (const db::DataSet *ds = dataSet(); ds && ds->active()) {
+        for (db::Field *f : ds->visibleFields())
+            shown.append({f->fieldName(), QString(), 0});
+    }
+    return shown;
+}
+
+db::Field *DataSetModel::fieldAt(int column) const
+{
+    const db::DataSet *ds = dataSet();
+    if (!ds || !ds->active() || column < 0 || column >= m_shown.size())
+        return nullptr;
+    return ds->findField(m_shown.at(column).fieldName);
+}
+
+QString DataSetModel::titleAt(int column) const
+{
+    if (column < 0 || column >= m_shown.size())
+        return QString();
+    if (!m_shown.at(column).title.isEmpty())
+        return m_shown.at(column).title;
+    if (const db::Field *f = fieldAt(column))
+        return f->displayLabel();
+    return m_shown.at(column).fieldName;
+}
+
+int DataSetModel::widthAt(int column) const
+{
+    if (column < 0 || column >= m_shown.size())
+        return 10;
+    if (m_shown.at(column).width > 0)
+        return m_shown.at(column).width;
+    const db::Field *f = fieldAt(column);
+    if (!f)
+        return 10;
+    // Long texts get a readable column, not one as wide as they may grow.
+    return f->hasDisplayWidth() ? f->displayWidth() : std::min(f->displayWidth(), 40);
+}
+
+int DataSetModel::rowCount(const QModelIndex &parent) const
+{
+    const db::DataSet *ds = dataSet();
+    return parent.isValid() || !ds || !ds->active() ? 0 : ds->recordCount();
+}
+
+int DataSetModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_shown.size());
+}
+
+QVariant DataSetModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return QVariant();
+    const db::Field *f = fieldAt(index.column());
+    if (!f)
+        return QVariant();
+    const db::DataSet *ds = dataSet();
+    if (role == Qt::EditRole && index.row() == ds->recNo())
+        return f->editText();
+    return f->displayTextFor(ds->rowValue(index.row(), *f));
+}
+
+QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Horizontal)
+        return titleAt(section);
+    const db::DataSet *ds = dataSet();
+    if (!ds || section != ds->recNo())
+        return QString();
+    switch (ds->state()) {
+    case db::DataSetState::Edit: return QStringLiteral("✎");
+    case db::DataSetState::Insert: return QStringLiteral("✱");
+    default: return QStringLiteral("▶");
+    }
+}
+
+Qt::ItemFlags DataSetModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    const db::Field *f = fieldAt(index.column());
+    if (!m_readOnly && f && dataSet()->canModify() && !f->readOnly())
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool DataSetModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole)
+        return false;
+    bool done = false;
+    guard([&] {
+        db::DataSet *ds = dataSet();
+        db::Field *f = fieldAt(index.column());
+        if (!ds || !f)
+            return;
+        ds->setRecNo(index.row());
+        ds->edit();
+        f->setEditText(value.toString());
+        done = true;
+    });
+    return done;
+}
+
+void DataSetModel::dataEvent(db::DataEvent event, db::Field *)
+{
+    const db::DataSet *ds = dataSet();
+    switch (event) {
+    case db::DataEvent::DataChanged:
+        beginResetModel();
+        m_shown = effectiveColumns();
+        endResetModel();
+        emit cursorMoved(ds ? ds->recNo() : -1);
+        break;
+    case db::DataEvent::Scrolled:
+        emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+        emit cursorMoved(ds ? ds->recNo() : -1);
+        break;
+    case db::DataEvent::FieldChanged:
+    case db::DataEvent::StateChanged:
+        if (ds && ds->recNo() >= 0 && ds->recNo() < rowCount()) {
+            emit dataChanged(index(ds->recNo(), 0), index(ds->recNo(), std::max(0, columnCount() - 1)));
+            emit headerDataChanged(Qt::Vertical, ds->recNo(), ds->recNo());
+        }
+        break;
+    case db::DataEvent::UpdateRecord:
+        break;
+    }
+}
+
+DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel(this))
+{
+    setModel(m_model);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->setMinimumWidth(14);
+    horizontalHeader()->setHighlightSections(false);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    connect(m_model, &DataSetModel::cursorMoved, this, [this](int row) { follow(row); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { fitColumns(); });
+}
+
+void DBGrid::setDataSource(db::DataSource *source)
+{
+    m_model->setSource(source);
+}
+
+void DBGrid::setColumns(const QList<GridColumn> &columns)
+{
+    m_model->setColumns(columns);
+    fitColumns();
+}
+
+void DBGrid::setReadOnly(bool on)
+{
+    m_model->setReadOnly(on);
+    setEditTriggers(on ? QAbstractItemView::NoEditTriggers
+                       : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+}
+
+void DBGrid::setRowSelect(bool on)
+{
+    setSelectionBehavior(on ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+}
+
+void DBGrid::setIndicator(bool on)
+{
+    verticalHeader()->setVisible(on);
+}
+
+void DBGrid::setTitles(bool on)
+{
+    horizontalHeader()->setVisible(on);
+}
+
+QStringList DBGrid::titles() const
+{
+    QStringList list;
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        list.append(m_model->titleAt(c));
+    return list;
+}
+
+void DBGrid::fitColumns()
+{
+    const int charWidth = fontMetrics().averageCharWidth();
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        setColumnWidth(c, m_model->widthAt(c) * charWidth + 8);
+}
+
+void DBGrid::follow(int row)
+{
+    if (m_following)
+        return;
+    m_following = true;
+    const int column = std::max(0, currentIndex().column());
+    if (row >= 0 && row < m_model->rowCount()) {
+        const QModelIndex target = m_model->index(row, column);
+        selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect
+                                                      | (selectionBehavior() == SelectRows ? QItemSelectionModel::Rows
+                                                                                          : QItemSelectionModel::NoUpdate));
+        scrollTo(target);
+    } else {
+        selectionModel()->clearSelection();
+    }
+    m_following = false;
+}
+
+void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_following || !current.isValid() || current.row() == previous.row())
+        return;
+    db::DataSet *ds = m_model->source() ? m_model->source()->dataSet() : nullptr;
+    if (!ds || !ds->active() || ds->recNo() == current.row())
+        return;
+    guard([&] { ds->setRecNo(current.row()); });
+    if (ds->recNo() != current.row())
+        follow(ds->recNo()); // the move was refused: stay on the dataset's row
+}
+
+void DBGrid::keyPressEvent(QKeyEvent *event)
+{
+    db::DataSet *ds = m_model->source() ? m_model->source()->dataSet() : nullptr;
+    const bool editable = ds && ds->active() && ds->canModify() && !m_model->readOnly();
+    if (editable && state() != EditingState) {
+        if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
+            guard([&] { ds->insert(); });
+            return;
+        }
+        if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+            if (!ds->isEmpty() && Messages::askYesNo(QStringLiteral("Delete record?")))
+                guard([&] { ds->remove(); });
+            return;
+        }
+        if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier
+            && ds->recNo() == ds->recordCount() - 1 && ds->state() != db::DataSetState::Insert) {
+            guard([&] { ds->append(); });
+            return;
+        }
+        if (event->key() == Qt::Key_Escape && ds->isEditing()) {
+            ds->cancel();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void DBGrid::focusOutEvent(QFocusEvent *event)
+{
+    QTableView::focusOutEvent(event);
+    if (state() == EditingState || event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+        return;
+    // A new row in which nothing was typed is dropped when the grid is left.
+    db::DataSet *ds = m_model->source() ? m_model->source()->dataSet() : nullptr;
+    if (ds && ds->state() == db::DataSetState::Insert && !ds->modified())
+        ds->cancel();
+}
+
+} // namespace controls

@@ -1,0 +1,199 @@
+#include "platform/controls/DBLookup.h"
+
+#include "platform/controls/Messages.h"
+#include "platform/db/Field.h"
+
+#include <QTimer>
+
+namespace controls {
+
+namespace {
+
+QString keyText(const QVariant &key)
+{
+    if (key.isNull())
+        return QString();
+    return db::Field::textOf(key, key.typeId() == QMetaType::QString ? db::FieldType::String : db::FieldType::Float);
+}
+
+} // namespace
+
+QStringList LookupList::texts() const
+{
+    QStringList list;
+    const db::DataSet *ds = dataSet();
+    if (!ds || !ds->active())
+        return list;
+    const db::Field *f = ds->findField(listField);
+    for (int row = 0; row < ds->recordCount(); ++row)
+        list.append(f ? f->displayTextFor(ds->rowValue(row, *f)) : QString());
+    return list;
+}
+
+QVariant LookupList::keyAt(int row) const
+{
+    const db::DataSet *ds = dataSet();
+    if (!ds || !ds->active())
+        return QVariant();
+    const db::Field *f = ds->findField(keyField);
+    return f ? ds->rowValue(row, *f) : QVariant();
+}
+
+int LookupList::rowOfKey(const QVariant &key) const
+{
+    const db::DataSet *ds = dataSet();
+    if (!ds || !ds->active() || key.isNull())
+        return -1;
+    const db::Field *f = ds->findField(keyField);
+    if (!f)
+        return -1;
+    const QString wanted = keyText(key);
+    for (int row = 0; row < ds->recordCount(); ++row) {
+        if (db::Field::textOf(ds->rowValue(row, *f), f->dataType()) == wanted)
+            return row;
+    }
+    return -1;
+}
+
+void LookupList::moveTo(int row)
+{
+    if (db::DataSet *ds = dataSet(); ds && ds->active() && row >= 0)
+        ds->setRecNo(row);
+}
+
+void LookupList::dataEvent(db::DataEvent event, db::Field *)
+{
+    if (event == db::DataEvent::DataChanged && onRowsChanged)
+        onRowsChanged();
+}
+
+// ---- DBLookupComboBox -------------------------------------------------------------
+
+DBLookupComboBox::DBLookupComboBox(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(false);
+    m_list.onRowsChanged = [this] { rebuild(); };
+    connect(this, &QComboBox::activated, this, [this](int row) { choose(row); });
+}
+
+void DBLookupComboBox::setListSource(db::DataSource *source)
+{
+    m_list.setDataSource(source);
+}
+
+void DBLookupComboBox::setKeyField(const QString &name)
+{
+    m_list.keyField = name;
+    rebuild();
+}
+
+void DBLookupComboBox::setListField(const QString &name)
+{
+    m_list.listField = name;
+    rebuild();
+}
+
+void DBLookupComboBox::rebuild()
+{
+    m_rebuilding = true;
+    clear();
+    addItems(m_list.texts());
+    const int row = m_list.rowOfKey(m_key);
+    setCurrentIndex(row);
+    m_rebuilding = false;
+}
+
+void DBLookupComboBox::setKeyValue(const QVariant &key)
+{
+    m_key = key;
+    const int row = m_list.rowOfKey(key);
+    m_rebuilding = true;
+    setCurrentIndex(row);
+    m_rebuilding = false;
+    guard([&] { m_list.moveTo(row); });
+    emit keyValueChanged();
+}
+
+void DBLookupComboBox::choose(int row)
+{
+    if (m_rebuilding || row < 0)
+        return;
+    m_key = m_list.keyAt(row);
+    if (currentIndex() != row) {
+        m_rebuilding = true;
+        setCurrentIndex(row);
+        m_rebuilding = false;
+    }
+    guard([&] { m_list.moveTo(row); });
+    emit keyValueChanged();
+}
+
+void DBLookupComboBox::hidePopup()
+{
+    QComboBox::hidePopup();
+    // The choice made in the list is taken before the list's closing is reported.
+    QTimer::singleShot(0, this, [this] { emit closeUp(); });
+}
+
+// ---- DBLookupListBox --------------------------------------------------------------
+
+DBLookupListBox::DBLookupListBox(QWidget *parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list.onRowsChanged = [this] { rebuild(); };
+    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!m_rebuilding)
+            choose(row);
+    });
+}
+
+void DBLookupListBox::setListSource(db::DataSource *source)
+{
+    m_list.setDataSource(source);
+}
+
+void DBLookupListBox::setKeyField(const QString &name)
+{
+    m_list.keyField = name;
+    rebuild();
+}
+
+void DBLookupListBox::setListField(const QString &name)
+{
+    m_list.listField = name;
+    rebuild();
+}
+
+void DBLookupListBox::rebuild()
+{
+    m_rebuilding = true;
+    clear();
+    addItems(m_list.texts());
+    const int row = m_list.rowOfKey(m_key);
+    setCurrentRow(row);
+    m_rebuilding = false;
+}
+
+void DBLookupListBox::setKeyValue(const QVariant &key)
+{
+    m_key = key;
+    m_rebuilding = true;
+    setCurrentRow(m_list.rowOfKey(key));
+    m_rebuilding = false;
+}
+
+void DBLookupListBox::choose(int row)
+{
+    if (row < 0)
+        return;
+    m_key = m_list.keyAt(row);
+    if (currentRow() != row) {
+        m_rebuilding = true;
+        setCurrentRow(row);
+        m_rebuilding = false;
+    }
+    guard([&] { m_list.moveTo(row); });
+    emit chosen();
+}
+
+} // namespace controls

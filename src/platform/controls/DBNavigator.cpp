@@ -1,0 +1,98 @@
+#include "platform/controls/DBNavigator.h"
+
+#include "platform/controls/Messages.h"
+
+#include <QHBoxLayout>
+
+namespace controls {
+
+namespace {
+
+struct Action {
+    const char *glyph;
+    const char *hint;
+    const char *name;
+};
+
+constexpr Action navigatorActions[DBNavigator::ButtonCount] = {
+    {"|◀", "First record", "First"},  {"◀", "Prior record", "Prior"},   {"▶", "Next record", "Next"},
+    {"▶|", "Last record", "Last"},    {"+", "Insert record", "Insert"}, {"−", "Delete record", "Delete"},
+    {"▲", "Edit record", "Edit"},     {"✔", "Post edit", "Post"},       {"✘", "Cancel edit", "Cancel"},
+    {"↻", "Refresh data", "Refresh"},
+};
+
+} // namespace
+
+DBNavigator::DBNavigator(QWidget *parent) : QWidget(parent)
+{
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    for (int i = 0; i < ButtonCount; ++i) {
+        auto *b = new QToolButton(this);
+        b->setText(QString::fromUtf8(navigatorActions[i].glyph));
+        b->setToolTip(QLatin1String(navigatorActions[i].hint));
+        b->setObjectName(QLatin1String(navigatorActions[i].name));
+        b->setFixedSize(22, 22);
+        b->setFocusPolicy(Qt::NoFocus);
+        row->addWidget(b);
+        m_buttons[std::size_t(i)] = b;
+        connect(b, &QToolButton::clicked, this, [this, i] { click(Button(i)); });
+    }
+    updateButtons();
+}
+
+void DBNavigator::click(Button which)
+{
+    db::DataSet *ds = dataSet();
+    if (!ds || !m_buttons.at(which)->isEnabled())
+        return;
+    guard([&] {
+        switch (which) {
+        case First: ds->first(); break;
+        case Prior: ds->prior(); break;
+        case Next: ds->next(); break;
+        case Last: ds->last(); break;
+        case Insert: ds->insert(); break;
+        case Delete:
+            if (Messages::askYesNo(QStringLiteral("Delete record?")))
+                ds->remove();
+            break;
+        case Edit: ds->edit(); break;
+        case Post: ds->post(); break;
+        case Cancel: ds->cancel(); break;
+        case Refresh: ds->refresh(); break;
+        case ButtonCount: break;
+        }
+    });
+    updateButtons();
+}
+
+void DBNavigator::dataEvent(db::DataEvent event, db::Field *)
+{
+    if (event != db::DataEvent::UpdateRecord && event != db::DataEvent::FieldChanged)
+        updateButtons();
+}
+
+void DBNavigator::updateButtons()
+{
+    const db::DataSet *ds = dataSet();
+    const bool active = ds && ds->active();
+    const bool editing = active && ds->isEditing();
+    const bool canModify = active && ds->canModify();
+    // Moving is offered where there is a row to move to.
+    const bool up = active && ds->recNo() > 0;
+    const bool down = active && ds->recNo() < ds->recordCount() - 1;
+    m_buttons[First]->setEnabled(up);
+    m_buttons[Prior]->setEnabled(up);
+    m_buttons[Next]->setEnabled(down);
+    m_buttons[Last]->setEnabled(down);
+    m_buttons[Insert]->setEnabled(canModify);
+    m_buttons[Delete]->setEnabled(canModify && !ds->isEmpty());
+    m_buttons[Edit]->setEnabled(canModify && !editing);
+    m_buttons[Post]->setEnabled(canModify && editing);
+    m_buttons[Cancel]->setEnabled(canModify && editing);
+    m_buttons[Refresh]->setEnabled(active);
+}
+
+} // namespace controls

@@ -1,0 +1,459 @@
+#include "platform/controls/DataControls.h"
+
+#include "platform/controls/Messages.h"
+
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QRadioButton>
+
+#include <algorithm>
+
+namespace controls {
+
+QValidator::State CaseValidator::validate(QString &input, int &) const
+{
+    if (m_case == CharCase::Upper)
+        input = input.toUpper();
+    else if (m_case == CharCase::Lower)
+        input = input.toLower();
+    return Acceptable;
+}
+
+void setCharCase(QLineEdit *edit, CharCase charCase)
+{
+    edit->setValidator(charCase == CharCase::Normal ? nullptr : new CaseValidator(charCase, edit));
+}
+
+QString inputMaskOf(const QString &editMask)
+{
+    // The framework's mask: '0' a required digit, '9' an optional one, '!' drops leading
+    // blanks, then ";1" keeps literals and ";_" names the blank character. A line edit's
+    // mask has '9' required and '0' optional.
+    const QStringList parts = editMask.split(QLatin1Char(';'));
+    QString pattern = parts.value(0);
+    const QString blank = parts.value(2, QStringLiteral("_"));
+    QString mask;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern.at(i);
+        if (c == QLatin1Char('!'))
+            continue;
+        if (c == QLatin1Char('\\') && i + 1 < pattern.size()) {
+            mask += QLatin1Char('\\');
+            mask += pattern.at(++i);
+        } else if (c == QLatin1Char('0')) {
+            mask += QLatin1Char('9');
+        } else if (c == QLatin1Char('9')) {
+            mask += QLatin1Char('0');
+        } else if (c == QLatin1Char('L')) {
+            mask += QLatin1Char('A');
+        } else if (c == QLatin1Char('l')) {
+            mask += QLatin1Char('a');
+        } else if (c == QLatin1Char('A') || c == QLatin1Char('a') || c == QLatin1Char('C')
+                   || c == QLatin1Char('c') || c == QLatin1Char('>') || c == QLatin1Char('<')) {
+            mask += c == QLatin1Char('C') ? QLatin1Char('X') : (c == QLatin1Char('c') ? QLatin1Char('x') : c);
+        } else {
+            mask += QLatin1Char('\\');
+            mask += c;
+        }
+    }
+    if (mask.isEmpty())
+        return QString();
+    return mask + QLatin1Char(';') + (blank.isEmpty() ? QStringLiteral(" ") : blank.left(1));
+}
+
+// ---- DBEdit -----------------------------------------------------------------------
+
+DBEdit::DBEdit(QWidget *parent) : QLineEdit(parent)
+{
+    m_link.onChange = [this] { display(); };
+    m_link.onUpdate = [this] { write(); };
+    connect(this, &QLineEdit::textEdited, this, [this] {
+        if (m_displaying)
+            return;
+        // Entering edit may show the row anew; what was typed stays.
+        const QString typed = text();
+        const int cursor = cursorPosition();
+        try {
+            m_link.edit();
+        } catch (const std::exception &e) {
+            Messages::error(errorText(e));
+            display();
+            return;
+        }
+        if (text() != typed) {
+            m_displaying = true;
+            setText(typed);
+            setCursorPosition(cursor);
+            m_displaying = false;
+        }
+        m_modified = true;
+    });
+    display();
+}
+
+void DBEdit::setDataSource(db::DataSource *source)
+{
+    m_link.setDataSource(source);
+}
+
+void DBEdit::setDataField(const QString &name)
+{
+    m_link.fieldName = name;
+    display();
+}
+
+void DBEdit::display()
+{
+    m_displaying = true;
+    m_modified = false;
+    const db::Field *f = m_link.field();
+    const QString mask = f ? inputMaskOf(f->editMask()) : QString();
+    if (inputMask() != mask)
+        setInputMask(mask);
+    setMaxLength(f && f->dataType() == db::FieldType::String && f->size() > 0 ? f->size() : 32767);
+    setReadOnly(!m_link.canModify());
+    const QString text = !f ? QString() : (hasFocus() && m_link.canModify() ? f->editText() : f->displayText());
+    if (QLineEdit::text() != text)
+        setText(text);
+    m_displaying = false;
+}
+
+void DBEdit::write()
+{
+    if (!m_modified)
+        return;
+    db::Field *f = m_link.field();
+    if (!f)
+        return;
+    // A mask with nothing but its literals filled in is no value.
+    QString value = text();
+    if (!inputMask().isEmpty() && std::none_of(value.begin(), value.end(), [](QChar c) { return c.isLetterOrNumber(); }))
+        value.clear();
+    f->setEditText(value);
+    m_modified = false;
+}
+
+void DBEdit::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    if (!m_modified)
+        display();
+}
+
+void DBEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+        return;
+    guard([this] { write(); });
+    if (!m_modified)
+        display();
+    emit exited();
+}
+
+void DBEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && m_modified) {
+        display(); // the typed text is dropped
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+// ---- DBMemo -----------------------------------------------------------------------
+
+DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent)
+{
+    m_link.onChange = [this] { display(); };
+    m_link.onUpdate = [this] { write(); };
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (m_displaying)
+            return;
+        const QString typed = toPlainText();
+        const int cursor = textCursor().position();
+        try {
+            m_link.edit();
+        } catch (const std::exception &e) {
+            Messages::error(errorText(e));
+            display();
+            return;
+        }
+        if (toPlainText() != typed) {
+            m_displaying = true;
+            setPlainText(typed);
+            QTextCursor c = textCursor();
+            c.setPosition(std::min<int>(cursor, int(typed.size())));
+            setTextCursor(c);
+            m_displaying = false;
+        }
+        m_modified = true;
+    });
+}
+
+void DBMemo::setDataSource(db::DataSource *source)
+{
+    m_link.setDataSource(source);
+}
+
+void DBMemo::setDataField(const QString &name)
+{
+    m_link.fieldName = name;
+    display();
+}
+
+void DBMemo::display()
+{
+    m_displaying = true;
+    m_modified = false;
+    const db::Field *f = m_link.field();
+    setReadOnly(!m_link.canModify());
+    const QString text = f ? f->asString() : QString();
+    if (toPlainText() != text)
+        setPlainText(text);
+    m_displaying = false;
+}
+
+void DBMemo::write()
+{
+    if (!m_modified)
+        return;
+    if (db::Field *f = m_link.field())
+        f->setAsString(toPlainText());
+    m_modified = false;
+}
+
+void DBMemo::focusOutEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+        return;
+    guard([this] { write(); });
+}
+
+// ---- DBComboBox -------------------------------------------------------------------
+
+DBComboBox::DBComboBox(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    m_link.onChange = [this] { display(); };
+    m_link.onUpdate = [this] { write(); };
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { userChanged(); });
+    connect(this, &QComboBox::activated, this, [this] { userChanged(); });
+    display();
+}
+
+void DBComboBox::setDataSource(db::DataSource *source)
+{
+    m_link.setDataSource(source);
+}
+
+void DBComboBox::setDataField(const QString &name)
+{
+    m_link.fieldName = name;
+    display();
+}
+
+void DBComboBox::setItems(const QStringList &list)
+{
+    const bool wasDisplaying = m_displaying;
+    m_displaying = true;
+    const QString text = currentText();
+    clear();
+    addItems(list);
+    setEditText(text);
+    m_displaying = wasDisplaying;
+}
+
+QStringList DBComboBox::items() const
+{
+    QStringList list;
+    for (int i = 0; i < count(); ++i)
+        list.append(itemText(i));
+    return list;
+}
+
+void DBComboBox::userChanged()
+{
+    if (m_displaying)
+        return;
+    const QString typed = currentText();
+    const int cursor = lineEdit()->cursorPosition();
+    try {
+        m_link.edit();
+    } catch (const std::exception &e) {
+        Messages::error(errorText(e));
+        display();
+        return;
+    }
+    if (currentText() != typed) {
+        m_displaying = true;
+        setEditText(typed);
+        lineEdit()->setCursorPosition(cursor);
+        m_displaying = false;
+    }
+    m_modified = true;
+}
+
+void DBComboBox::display()
+{
+    m_displaying = true;
+    m_modified = false;
+    const db::Field *f = m_link.field();
+    lineEdit()->setReadOnly(!m_link.canModify());
+    lineEdit()->setMaxLength(f && f->dataType() == db::FieldType::String && f->size() > 0 ? f->size() : 32767);
+    const QString text = f ? f->displayText() : QString();
+    if (currentText() != text)
+        setEditText(text);
+    m_displaying = false;
+}
+
+void DBComboBox::write()
+{
+    if (!m_modified)
+        return;
+    if (db::Field *f = m_link.field())
+        f->setEditText(currentText());
+    m_modified = false;
+}
+
+void DBComboBox::focusOutEvent(QFocusEvent *event)
+{
+    QComboBox::focusOutEvent(event);
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+        return;
+    guard([this] { write(); });
+    emit exited();
+}
+
+// ---- DBRadioGroup -----------------------------------------------------------------
+
+DBRadioGroup::DBRadioGroup(QWidget *parent) : QGroupBox(parent), m_group(new QButtonGroup(this))
+{
+    m_link.onChange = [this] { display(); };
+    connect(m_group, &QButtonGroup::idClicked, this, [this](int id) { choose(id); });
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 2, 4, 2);
+    grid->setHorizontalSpacing(2);
+    grid->setVerticalSpacing(0);
+}
+
+void DBRadioGroup::setDataSource(db::DataSource *source)
+{
+    m_link.setDataSource(source);
+}
+
+void DBRadioGroup::setDataField(const QString &name)
+{
+    m_link.fieldName = name;
+    display();
+}
+
+void DBRadioGroup::setItems(const QStringList &captions, const QStringList &values, int columns)
+{
+    auto *grid = static_cast<QGridLayout *>(layout());
+    for (QAbstractButton *b : m_group->buttons()) {
+        m_group->removeButton(b);
+        delete b;
+    }
+    m_values = values;
+    for (int i = 0; i < captions.size(); ++i) {
+        auto *b = new QRadioButton(captions.at(i), this);
+        b->setObjectName(objectName() + QLatin1Char('.') + captions.at(i));
+        m_group->addButton(b, i);
+        grid->addWidget(b, i / columns, i % columns);
+    }
+    display();
+}
+
+int DBRadioGroup::itemIndex() const
+{
+    return m_group->checkedId();
+}
+
+QAbstractButton *DBRadioGroup::button(int index) const
+{
+    return m_group->button(index);
+}
+
+void DBRadioGroup::display()
+{
+    m_displaying = true;
+    const db::Field *f = m_link.field();
+    const int index = f ? int(m_values.indexOf(f->asString())) : -1;
+    m_group->setExclusive(false);
+    for (QAbstractButton *b : m_group->buttons())
+        b->setChecked(m_group->id(b) == index);
+    m_group->setExclusive(true);
+    setEnabled(true);
+    m_displaying = false;
+}
+
+void DBRadioGroup::choose(int index)
+{
+    if (m_displaying)
+        return;
+    guard([&] {
+        db::Field *f = m_link.field();
+        if (!f || !m_link.canModify()) {
+            display();
+            return;
+        }
+        m_link.edit();
+        f->setAsString(m_values.value(index));
+        emit changed();
+    });
+    display();
+}
+
+// ---- DBText -----------------------------------------------------------------------
+
+DBText::DBText(QWidget *parent) : QLabel(parent)
+{
+    m_link.onChange = [this] { display(); };
+}
+
+void DBText::setDataSource(db::DataSource *source)
+{
+    m_link.setDataSource(source);
+}
+
+void DBText::setDataField(const QString &name)
+{
+    m_link.fieldName = name;
+    display();
+}
+
+void DBText::display()
+{
+    const db::Field *f = m_link.field();
+    setText(f ? f->displayText() : QString());
+}
+
+// ---- DBImage ----------------------------------------------------------------------
+
+DBImage::DBImage(QWidget *parent) : QLabel(parent)
+{
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    setPalette(p);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFrameShape(QFrame::Box);
+}
+
+void DBImage::setPicture(const QImage &picture)
+{
+    m_picture = picture;
+    setPixmap(QPixmap::fromImage(picture));
+}
+
+void DBImage::mouseReleaseEvent(QMouseEvent *event)
+{
+    QLabel::mouseReleaseEvent(event);
+    emit clicked();
+}
+
+} // namespace controls
