@@ -1,0 +1,34 @@
+// Userpr: creates every window of the system once, then runs the message loop until the
+// main window is closed.
+
+#include "app/Users.h"
+#include "app/Windows.h"
+#include "platform/controls/Application.h"
+
+#include <QEvent>
+
+namespace {
+
+// Ends the message loop when the main window closes, whatever else is still open.
+class MainWindowWatch : public QObject {
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == Form1 && event->type() == QEvent::Close)
+            QApplication::quit();
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    controls::Application application(argc, argv);
+    application.setApplicationName(QStringLiteral("Userpr"));
+    Windows windows;
+    MainWindowWatch watch;
+    Form1->installEventFilter(&watch);
+    Form1->show();
+    return application.exec();
+}

@@ -1,0 +1,590 @@
+#include "app/Users.h"
+
+#include "app/VortalixLogin.h"
+#include "app/help1.h"
+#include "data/Connections.h"
+#include "data/Statements.h"
+#include "platform/controls/Glyphs.h"
+#include "platform/controls/Messages.h"
+#include "platform/shell/ExeIcon.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QVBoxLayout>
+
+TForm1 *Form1 = nullptr;
+
+using controls::guard;
+using controls::Messages;
+
+namespace {
+
+constexpr int rightColumnWidth = 219;
+constexpr int longEditMargin = 124;
+constexpr int labelWidth = 110;
+constexpr int controlLeft = 112;
+constexpr int rowHeight = 24;
+
+QLabel *rightAlignedLabel(const QString &text, QWidget *parent, int x, int y, int width = labelWidth)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setGeometry(x, y, width - 4, 22);
+    return label;
+}
+
+template <typename Control>
+Control *place(Control *control, const QString &name, int x, int y, int width)
+{
+    control->setObjectName(name);
+    control->setGeometry(x, y, width, 22);
+    return control;
+}
+
+QToolButton *glyphButton(QWidget *parent, const QString &name, controls::Glyph glyph, const QString &hint)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setIcon(controls::glyph(glyph));
+    b->setToolTip(hint);
+    return b;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Banking system user manager for "));
+    auto *central = new QWidget(this);
+    auto *columns = new QHBoxLayout(central);
+    columns->setContentsMargins(0, 0, 0, 0);
+    columns->setSpacing(0);
+    setCentralWidget(central);
+
+    Panel1 = new QWidget(central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel2 = new QWidget(central);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFixedWidth(rightColumnWidth);
+    columns->addWidget(Panel1, 1);
+    columns->addWidget(Panel2);
+
+    buildData();
+    buildRightColumn();
+    buildRegister();
+
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+
+    setConnectedButtons(false);
+    Panel1->installEventFilter(this);
+    setMinimumSize(600, 400);
+    resize(600, 516);
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    // The datasets go before their connection and sources.
+    Database1->close();
+    Database2->close();
+}
+
+void TForm1::buildData()
+{
+    Database1 = new db::Connection(QStringLiteral("ORACLE"), this);
+    Database1->params().setLines(connections::oracleParameters());
+    Database2 = new db::Connection(QStringLiteral("ORATMP"), this);
+    Database2->params().setLines(connections::oratmpParameters());
+
+    userprogTable = new db::Table(this);
+    userprogTable->setObjectName(QStringLiteral("userprogTable"));
+    userprogTable->setConnection(Database1);
+    userprogTable->setTableName(statements::VortalixProgTable);
+    userprogTable->setIndexFieldNames(QStringLiteral("PROG_ID"));
+    userprogTable->setUpdateMode(db::Table::UpdateMode::WhereKeyOnly);
+    userprogTable->setFilterCaseInsensitive(true);
+    using db::FieldType;
+    userprogTablePROG_ID = &userprogTable->addField(QStringLiteral("PROG_ID"), FieldType::Float);
+    userprogTable->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20);
+    userprogTable->addField(QStringLiteral("PROG_VERSION"), FieldType::String, 20);
+    userprogTable->addField(QStringLiteral("PROG_LAST_COMP"), FieldType::DateTime)
+        .setEditMask(QStringLiteral("!99/99/00;1;_"))
+        .setDisplayFormat(QStringLiteral("dd/MM/yy"));
+    userprogTable->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, 250);
+    userprogTable->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
+    userprogTable->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
+    userprogTable->addField(QStringLiteral("REPORTING_FREQ"), FieldType::String, 10);
+    userprogTable->addField(QStringLiteral("VERSION"), FieldType::Float)
+        .setDisplayFormat(QStringLiteral("#.000"))
+        .setEditFormat(QStringLiteral("#.000"));
+    userprogTable->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
+    userprogTable->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
+    userprogTable->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
+    userprogTable->addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
+    userprogTable->addField(QStringLiteral("USER_NAME"), FieldType::String, 32);
+    userprogTable->addField(QStringLiteral("HELP_PATH"), FieldType::String, 64);
+    userprogTable->addField(QStringLiteral("REF_PATH"), FieldType::String, 64);
+    DataSource1 = new db::DataSource(this);
+    DataSource1->setDataSet(userprogTable);
+
+    QueryDBs = new db::Query(this);
+    QueryDBs->setObjectName(QStringLiteral("QueryDBs"));
+    QueryDBs->setConnection(Database1);
+    QueryDBs->setSql(statements::QueryDBs);
+    DataSourceDBs = new db::DataSource(this);
+    DataSourceDBs->setDataSet(QueryDBs);
+
+    QueryUsers = new db::Query(this);
+    QueryUsers->setObjectName(QStringLiteral("QueryUsers"));
+    QueryUsers->setConnection(Database1);
+    QueryUsers->setSql(statements::QueryUsers);
+    QueryUsers->addField(QStringLiteral("USERNAME"), FieldType::String, 30);
+    QueryUsers->addField(QStringLiteral("DATABASE_ID"), FieldType::Float);
+    QueryUsers->addField(QStringLiteral("DB_NAME"), FieldType::String, 20);
+    QueryUsers->setMasterSource(DataSource1);
+    QueryUsers->setFiltered(true);
+    DataSourceUsers = new db::DataSource(this);
+    DataSourceUsers->setDataSet(QueryUsers);
+
+    Query2 = new db::Query(this);
+    Query2->setObjectName(QStringLiteral("Query2"));
+    Query2->setConnection(Database1);
+    Query2->setSql(statements::Query2);
+    DataSource3 = new db::DataSource(this);
+    DataSource3->setDataSet(Query2);
+
+    QueryDBusers = new db::Query(this);
+    QueryDBusers->setObjectName(QStringLiteral("QueryDBusers"));
+    QueryDBusers->setConnection(Database2);
+    QueryDBusers->setSql(statements::QueryDBusers);
+
+    QueryDelete = new db::Query(this);
+    QueryDelete->setObjectName(QStringLiteral("QueryDelete"));
+    QueryDelete->setConnection(Database1);
+    QueryDelete->setSql(statements::MainQueryDelete);
+    QueryAdd = new db::Query(this);
+    QueryAdd->setObjectName(QStringLiteral("QueryAdd"));
+    QueryAdd->setConnection(Database1);
+    QueryAdd->setSql(statements::MainQueryAdd);
+
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setNameFilter(QStringLiteral("programmid (*.exe)"));
+    OpenDialog1->setDefaultSuffix(QStringLiteral("exe"));
+}
+
+void TForm1::buildRightColumn()
+{
+    auto *column = new QVBoxLayout(Panel2);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    Panel3 = new QWidget(Panel2);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setFixedHeight(100);
+    column->addWidget(Panel3);
+
+    SpeedButton2 = glyphButton(Panel3, QStringLiteral("SpeedButton2"), controls::Glyph::Help, QStringLiteral("Help"));
+    SpeedButton2->setGeometry(4, 4, 26, 26);
+    SpeedButtonDB = glyphButton(Panel3, QStringLiteral("SpeedButtonDB"), controls::Glyph::Companies,
+                                QStringLiteral("Configure companies"));
+    SpeedButtonDB->setGeometry(32, 4, 26, 26);
+    SpeedButtonDB->hide();
+    SpeedButtonUSR = glyphButton(Panel3, QStringLiteral("SpeedButtonUSR"), controls::Glyph::User, QStringLiteral("New user"));
+    SpeedButtonUSR->setGeometry(34, 4, 26, 26);
+    SpeedButtonUSR->hide();
+    SpeedButton1 = new QToolButton(Panel3);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setText(QStringLiteral("Connect"));
+    SpeedButton1->setGeometry(62, 4, 150, 26);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Company "), Panel3);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(4, 34, 211, 62);
+    DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
+    DBLookupComboBox1->setObjectName(QStringLiteral("DBLookupComboBox1"));
+    DBLookupComboBox1->setGeometry(8, 26, 130, 26);
+    DBLookupComboBox1->setListSource(DataSourceDBs);
+    DBLookupComboBox1->setKeyField(QStringLiteral("DATABASE_ID"));
+    DBLookupComboBox1->setListField(QStringLiteral("DB_NAME"));
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setBold(true);
+    BitBtn2 = new QPushButton(QStringLiteral("U"), GroupBox1);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setFont(fixed);
+    BitBtn2->setGeometry(142, 26, 30, 26);
+    BitBtn1 = new QPushButton(QStringLiteral("P"), GroupBox1);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setFont(fixed);
+    BitBtn1->setGeometry(175, 26, 30, 26);
+
+    DBGrid1 = new controls::DBGrid(Panel2);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setDataSource(DataSourceUsers);
+    DBGrid1->setReadOnly(true);
+    DBGrid1->setColumns({{QStringLiteral("USERNAME"), QString(), 20}});
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    column->addWidget(DBGrid1, 1);
+
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton2Click(); }); });
+    connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
+            [this] { guard([this] { DBLookupComboBox1CloseUp(); }); });
+}
+
+void TForm1::buildRegister()
+{
+    auto *area = new QVBoxLayout(Panel1);
+    area->setContentsMargins(0, 0, 0, 0);
+    area->setSpacing(0);
+    Panel5 = new QWidget(Panel1);
+    Panel5->setObjectName(QStringLiteral("Panel5"));
+    Panel5->setFixedHeight(348);
+    area->addWidget(Panel5);
+    Panel4 = new QWidget(Panel1);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    area->addWidget(Panel4, 1);
+
+    DBNavigator1 = new controls::DBNavigator(Panel5);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setGeometry(4, 4, 220, 22);
+    DBNavigator1->setDataSource(DataSource1);
+    SpeedButton3 = glyphButton(Panel5, QStringLiteral("SpeedButton3"), controls::Glyph::Find, QStringLiteral("Otsing"));
+    SpeedButton3->setGeometry(228, 4, 24, 22);
+    SpeedButtonFilter = glyphButton(Panel5, QStringLiteral("SpeedButtonFilter"), controls::Glyph::Filter,
+                                    QStringLiteral("Define Filter"));
+    SpeedButtonFilter->setGeometry(254, 4, 24, 22);
+    DBText1 = new controls::DBText(Panel5);
+    DBText1->setObjectName(QStringLiteral("DBText1"));
+    DBText1->setGeometry(284, 4, 92, 22);
+    DBText1->setDataSource(DataSourceDBs);
+    DBText1->setDataField(QStringLiteral("SERVER"));
+    QFont bold = DBText1->font();
+    bold.setBold(true);
+    DBText1->setFont(bold);
+
+    auto edit = [this](const QString &name, const QString &field, int x, int y, int width) {
+        auto *e = place(new controls::DBEdit(Panel5), name, x, y, width);
+        e->setDataSource(DataSource1);
+        e->setDataField(field);
+        return e;
+    };
+    int y = 32;
+    rightAlignedLabel(QStringLiteral("Prog name"), Panel5, 2, y);
+    DBEdit1 = edit(QStringLiteral("DBEdit1"), QStringLiteral("PROG_NAME"), controlLeft, y, 250);
+    y += rowHeight;
+    rightAlignedLabel(QStringLiteral("Exe name"), Panel5, 2, y);
+    DBEdit6 = edit(QStringLiteral("DBEdit6"), QStringLiteral("PROG_EXE"), controlLeft, y, 250);
+    y += rowHeight;
+    rightAlignedLabel(QStringLiteral("Author"), Panel5, 2, y);
+    DBEdit3 = edit(QStringLiteral("DBEdit3"), QStringLiteral("PROG_AUTHOR"), controlLeft, y, 250);
+    y += rowHeight;
+    rightAlignedLabel(QStringLiteral("Version"), Panel5, 2, y);
+    DBEdit2 = edit(QStringLiteral("DBEdit2"), QStringLiteral("VERSION"), controlLeft, y, 70);
+    rightAlignedLabel(QStringLiteral("Modified"), Panel5, 184, y, 64);
+    DBEdit4 = edit(QStringLiteral("DBEdit4"), QStringLiteral("PROG_LAST_COMP"), 248, y, 76);
+    DBEdit4->setEnabled(false);
+    y += rowHeight;
+    rightAlignedLabel(QStringLiteral("Reporting freq"), Panel5, 2, y);
+    DBComboBox2 = place(new controls::DBComboBox(Panel5), QStringLiteral("DBComboBox2"), controlLeft, y, 90);
+    DBComboBox2->setDataSource(DataSource1);
+    DBComboBox2->setDataField(QStringLiteral("REPORTING_FREQ"));
+    DBComboBox2->setItems({QStringLiteral("DAY"), QStringLiteral("DECADE"), QStringLiteral("MONTH"),
+                           QStringLiteral("QUARTER"), QStringLiteral("YEAR")});
+    rightAlignedLabel(QStringLiteral("Group"), Panel5, 202, y, 46);
+    DBComboBox1 = place(new controls::DBComboBox(Panel5), QStringLiteral("DBComboBox1"), 248, y, 112);
+    DBComboBox1->setDataSource(DataSource1);
+    DBComboBox1->setDataField(QStringLiteral("PROG_GROUP"));
+    y += rowHeight;
+    rightAlignedLabel(QStringLiteral("Client path"), Panel5, 2, y);
+    DBEdit5 = edit(QStringLiteral("DBEdit5"), QStringLiteral("CLIENTPATH"), controlLeft, y, 250);
+    y += rowHeight;
+    rightAlignedLabel(QStringLiteral("Server path"), Panel5, 2, y);
+    DBEdit7 = edit(QStringLiteral("DBEdit7"), QStringLiteral("SERVERPATH"), controlLeft, y, 250);
+    y += rowHeight;
+    rightAlignedLabel(QStringLiteral("Help path"), Panel5, 2, y);
+    DBEdit8 = edit(QStringLiteral("DBEdit8"), QStringLiteral("HELP_PATH"), controlLeft, y, 250);
+    y += rowHeight;
+    rightAlignedLabel(QStringLiteral("Ref. path"), Panel5, 2, y);
+    DBEdit9 = edit(QStringLiteral("DBEdit9"), QStringLiteral("REF_PATH"), controlLeft, y, 250);
+    y += rowHeight;
+    rightAlignedLabel(QStringLiteral("Responsible user"), Panel5, 2, y);
+    DBEdit10 = edit(QStringLiteral("DBEdit10"), QStringLiteral("USER_NAME"), controlLeft, y, 250);
+    y += rowHeight + 2;
+
+    DBRadioGroup1 = new controls::DBRadioGroup(Panel5);
+    DBRadioGroup1->setObjectName(QStringLiteral("DBRadioGroup1"));
+    DBRadioGroup1->setTitle(QStringLiteral("Type"));
+    DBRadioGroup1->setGeometry(controlLeft, y, 250, 70);
+    DBRadioGroup1->setItems({QStringLiteral("Win"), QStringLiteral("WebRep"), QStringLiteral("WebProg"),
+                             QStringLiteral("WebBank"), QStringLiteral("Script"), QStringLiteral("Other")},
+                            {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("6"),
+                             QStringLiteral("3"), QStringLiteral("4")},
+                            3);
+    DBRadioGroup1->setDataSource(DataSource1);
+    DBRadioGroup1->setDataField(QStringLiteral("PROG_TYPE"));
+    DBImage1 = new controls::DBImage(Panel5);
+    DBImage1->setObjectName(QStringLiteral("DBImage1"));
+    DBImage1->setGeometry(controlLeft - 48, y + 20, 34, 34);
+    DBImage1->setFocusPolicy(Qt::NoFocus);
+
+    auto *bottom = new QVBoxLayout(Panel4);
+    bottom->setContentsMargins(4, 0, 4, 4);
+    bottom->setSpacing(2);
+    LabelDescription = new QLabel(QStringLiteral("Description    "), Panel4);
+    LabelDescription->setObjectName(QStringLiteral("LabelDescription"));
+    DBMemo1 = new controls::DBMemo(Panel4);
+    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
+    DBMemo1->setDataSource(DataSource1);
+    DBMemo1->setDataField(QStringLiteral("PROG_DESCRIPTION"));
+    bottom->addWidget(LabelDescription);
+    bottom->addWidget(DBMemo1, 1);
+
+    const QList<QWidget *> order{DBEdit1, DBEdit6, DBEdit3, DBEdit2, DBEdit4, DBComboBox2, DBComboBox1, DBEdit5,
+                                 DBEdit7, DBEdit8, DBEdit9, DBEdit10, DBNavigator1, DBRadioGroup1, DBMemo1};
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+
+    connect(DBImage1, &controls::DBImage::clicked, this, [this] { guard([this] { DBImage1Click(); }); });
+    for (controls::DBComboBox *combo : {DBComboBox1, DBComboBox2})
+        connect(combo, &controls::DBComboBox::exited, this, [this] { guard([this] { DBComboBox1Exit(); }); });
+    connect(DBRadioGroup1, &controls::DBRadioGroup::changed, this, [this] { DBRadioGroup1Change(); });
+}
+
+QList<QWidget *> TForm1::longEdits() const
+{
+    return {DBEdit1, DBEdit6, DBEdit3, DBEdit5, DBEdit7, DBEdit8, DBEdit9, DBEdit10};
+}
+
+void TForm1::setConnectedButtons(bool enabled)
+{
+    for (QWidget *b : std::initializer_list<QWidget *>{SpeedButton3, SpeedButtonFilter, BitBtn1, BitBtn2,
+                                                        SpeedButtonDB, SpeedButtonUSR}) {
+        b->setEnabled(enabled);
+    }
+}
+
+QString TForm1::companyFilter() const
+{
+    const QVariant key = DBLookupComboBox1->keyValue();
+    // No company chosen matches no grant.
+    if (key.isNull())
+        return QStringLiteral("database_id=''");
+    return QStringLiteral("database_id=") + QString::number(qRound64(db::Field::floatOf(key)));
+}
+
+// ---- operations ---------------------------------------------------------------------
+
+void TForm1::ShowStatus(const QString &text)
+{
+    StatusBar1->showMessage(text);
+    QApplication::processEvents();
+}
+
+void TForm1::FillCombo()
+{
+    userprogTable->refresh();
+    Query2->open();
+    QStringList groups;
+    for (Query2->first(); !Query2->eof(); Query2->next())
+        groups.append(Query2->field(0).asString());
+    DBComboBox1->setItems(groups);
+    Query2->close();
+}
+
+bool TForm1::LoginAs(db::Connection *database, const QString &user)
+{
+    return connections::loginAs(*database, user, Passwords, [this](const QString &u) { AskPassword(u); });
+}
+
+void TForm1::AskPassword(const QString &user)
+{
+    struct Restore {
+        ~Restore()
+        {
+            LoginForm->Label1->show();
+            LoginForm->ConnComboBox->show();
+            LoginForm->Label4->clear();
+        }
+    } restore;
+    LoginForm->Label1->hide();
+    LoginForm->ConnComboBox->hide();
+    LoginForm->Label4->setText(QStringLiteral("Provide password for ") + user);
+    LoginForm->LoginEdit->setText(user);
+    if (LoginForm->showModal() == core::ModalResult::OK)
+        Passwords.setValue(user, LoginForm->PasswdEdit->text());
+}
+
+void TForm1::FindUsers()
+{
+    ServerUsers.clear();
+    Database2->close();
+    try {
+        Database2->open();
+        QueryDBusers->open();
+        ShowStatus(QStringLiteral("quering DB users"));
+        for (QueryDBusers->first(); !QueryDBusers->eof(); QueryDBusers->next())
+            ServerUsers.append(QueryDBusers->field(0).asString());
+        QueryDBusers->close();
+        Database2->close();
+    } catch (const std::exception &) {
+        Messages::plain(QStringLiteral("Could not connect to ") + Database2->params().value(QStringLiteral("SERVER NAME")));
+    }
+    ShowStatus(QStringLiteral(" "));
+}
+
+void TForm1::LoadIcon(const QString &fileName)
+{
+    userprogTable->edit();
+    const shell::ExeIcon icon = shell::firstIcon(fileName);
+    QImage picture = DBImage1->picture();
+    if (picture.isNull())
+        picture = QImage(DBImage1->contentsRect().size(), QImage::Format_ARGB32);
+    picture.fill(Qt::white);
+    if (icon.ok()) {
+        picture = QImage(icon.image.size(), QImage::Format_ARGB32);
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        painter.drawImage(0, 0, icon.image);
+    } else {
+        ShowStatus(QStringLiteral("No icon shown for %1: %2").arg(fileName, icon.detail));
+    }
+    DBImage1->setPicture(picture);
+    userprogTable->refresh();
+}
+
+// ---- handlers -------------------------------------------------------------------------
+
+void TForm1::FormCreate()
+{
+    Passwords.clear();
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        guard([this] { FormShow(); });
+}
+
+void TForm1::FormShow()
+{
+    ShowStatus(QStringLiteral("Welcome!"));
+    ServerUsers.clear();
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TForm1::FormResize()
+{
+    if (width() < 600)
+        resize(600, height());
+    if (height() < 400)
+        resize(width(), 400);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Panel1 && event->type() == QEvent::Resize)
+        Panel1Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::Panel1Resize()
+{
+    const int width = Panel1->width() - longEditMargin;
+    for (QWidget *e : longEdits())
+        e->resize(width, e->height());
+    DBText1->resize(std::max(60, Panel1->width() - DBText1->x() - 4), DBText1->height());
+}
+
+void TForm1::SpeedButton1Click()
+{
+    LoginForm->LoginEdit->setText(QStringLiteral("vortalix"));
+    if (SpeedButton1->text() == QLatin1String("Disconnect")) {
+        ShowStatus(QStringLiteral("Disconnecting"));
+        Database1->close();
+        setConnectedButtons(false);
+        SpeedButton1->setText(QStringLiteral("Connect"));
+        setWindowTitle(QStringLiteral("users: Disconnected"));
+        ShowStatus(QStringLiteral("Disconnected"));
+        return;
+    }
+    if (LoginForm->showModal() == core::ModalResult::OK) {
+        try {
+            ShowStatus(QStringLiteral("Connecting"));
+            Database1->close();
+            const QString server = LoginForm->ConnComboBox->currentText();
+            const QString login = LoginForm->LoginEdit->text();
+            const QString password = LoginForm->PasswdEdit->text();
+            connections::applyLogin(*Database1, server, login, password);
+            connections::applyLogin(*Database2, server, login, password);
+            Database1->open();
+            setWindowTitle(QStringLiteral("users: Connected to ") + server + QStringLiteral(" as ") + login);
+            SpeedButton1->setText(QStringLiteral("Disconnect"));
+            ShowStatus(QStringLiteral("DB login ok, connected"));
+            userprogTable->open();
+            ShowStatus(QStringLiteral("userprogTable active"));
+            setConnectedButtons(true);
+            QueryDBs->open();
+            ShowStatus(QStringLiteral("QueryDB-s active"));
+            DBLookupComboBox1->setKeyValue(1);
+            QueryUsers->setFilter(companyFilter());
+            QueryUsers->open();
+            ShowStatus(QStringLiteral("Query users active"));
+            Passwords.setValue(login, password);
+            FillCombo();
+            ShowStatus(QStringLiteral("Fillcombo complete"));
+            FindUsers();
+            ShowStatus(QStringLiteral("Find users complete"));
+        } catch (const std::exception &) {
+            Messages::information(QStringLiteral("Invalid login"));
+            Database1->close();
+            setWindowTitle(QStringLiteral("users: Disconnected"));
+            return;
+        }
+    }
+    ShowStatus(QStringLiteral("ok"));
+}
+
+void TForm1::DBLookupComboBox1CloseUp()
+{
+    QueryUsers->close();
+    QueryUsers->setFilter(companyFilter());
+    QueryUsers->open();
+    FindUsers();
+}
+
+void TForm1::SpeedButton2Click()
+{
+    FormHelp->show();
+    FormHelp->raise();
+}
+
+void TForm1::DBImage1Click()
+{
+    if (OpenDialog1->exec() == QDialog::Accepted && !OpenDialog1->selectedFiles().isEmpty())
+        LoadIcon(OpenDialog1->selectedFiles().constFirst());
+}
+
+void TForm1::DBComboBox1Exit()
+{
+    FillCombo();
+}
+
+void TForm1::DBRadioGroup1Change()
+{
+    // Choosing a type needs nothing beyond the value the group writes.
+}

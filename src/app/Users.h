@@ -1,0 +1,127 @@
+#pragma once
+
+#include "platform/controls/DBGrid.h"
+#include "platform/controls/DBLookup.h"
+#include "platform/controls/DBNavigator.h"
+#include "platform/controls/DataControls.h"
+#include "platform/core/StringList.h"
+#include "platform/db/Connection.h"
+#include "platform/db/DataSource.h"
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
+
+// The main window: the connection and its login, the register of programs with its
+// editing controls and filter, the company selector, and the users who may run the current
+// program in the selected company. Its buttons lead to every other window.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Right column
+    QWidget *Panel2 = nullptr;
+    QWidget *Panel3 = nullptr;
+    QToolButton *SpeedButton2 = nullptr;
+    QToolButton *SpeedButtonDB = nullptr;
+    QToolButton *SpeedButtonUSR = nullptr;
+    QToolButton *SpeedButton1 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    controls::DBLookupComboBox *DBLookupComboBox1 = nullptr;
+    QPushButton *BitBtn2 = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    controls::DBGrid *DBGrid1 = nullptr;
+
+    // Left area: the register
+    QWidget *Panel1 = nullptr;
+    QWidget *Panel5 = nullptr;
+    controls::DBNavigator *DBNavigator1 = nullptr;
+    QToolButton *SpeedButton3 = nullptr;
+    QToolButton *SpeedButtonFilter = nullptr;
+    controls::DBText *DBText1 = nullptr;
+    controls::DBEdit *DBEdit1 = nullptr;
+    controls::DBEdit *DBEdit6 = nullptr;
+    controls::DBEdit *DBEdit3 = nullptr;
+    controls::DBEdit *DBEdit2 = nullptr;
+    controls::DBEdit *DBEdit4 = nullptr;
+    controls::DBComboBox *DBComboBox2 = nullptr;
+    controls::DBComboBox *DBComboBox1 = nullptr;
+    controls::DBEdit *DBEdit5 = nullptr;
+    controls::DBEdit *DBEdit7 = nullptr;
+    controls::DBEdit *DBEdit8 = nullptr;
+    controls::DBEdit *DBEdit9 = nullptr;
+    controls::DBEdit *DBEdit10 = nullptr;
+    controls::DBRadioGroup *DBRadioGroup1 = nullptr;
+    controls::DBImage *DBImage1 = nullptr;
+    QWidget *Panel4 = nullptr;
+    QLabel *LabelDescription = nullptr;
+    controls::DBMemo *DBMemo1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+
+    // Data components
+    db::Connection *Database1 = nullptr;
+    db::Connection *Database2 = nullptr;
+    db::Table *userprogTable = nullptr;
+    db::DataSource *DataSource1 = nullptr;
+    db::Field *userprogTablePROG_ID = nullptr;
+    db::Query *QueryDBs = nullptr;
+    db::DataSource *DataSourceDBs = nullptr;
+    db::Query *QueryUsers = nullptr;
+    db::DataSource *DataSourceUsers = nullptr;
+    db::Query *Query2 = nullptr;
+    db::DataSource *DataSource3 = nullptr;
+    db::Query *QueryDBusers = nullptr;
+    db::Query *QueryDelete = nullptr;
+    db::Query *QueryAdd = nullptr;
+    QFileDialog *OpenDialog1 = nullptr;
+
+    // Operations the other windows use
+    void ShowStatus(const QString &text);
+    void FillCombo();
+    bool LoginAs(db::Connection *database, const QString &user);
+    void AskPassword(const QString &user);
+    void FindUsers();
+    void LoadIcon(const QString &fileName);
+
+    const core::StringList &passwords() const { return Passwords; }
+    const core::StringList &serverUsers() const { return ServerUsers; }
+
+    // The eight long edits, whose width follows the left area.
+    QList<QWidget *> longEdits() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildRightColumn();
+    void buildRegister();
+    void buildData();
+    void setConnectedButtons(bool enabled);
+    QString companyFilter() const;
+
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    void Panel1Resize();
+    void SpeedButton1Click();
+    void DBLookupComboBox1CloseUp();
+    void SpeedButton2Click();
+    void DBImage1Click();
+    void DBComboBox1Exit();
+    void DBRadioGroup1Change();
+
+    core::StringList Passwords;
+    core::StringList ServerUsers;
+};
+
+extern TForm1 *Form1;

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/controls/Form.h"
+
+// Chooses the users who may run one program in one company.
+class TDualListDlg : public controls::Form {
+    Q_OBJECT
+public:
+    explicit TDualListDlg(QWidget *parent = nullptr);
+};
+
+extern TDualListDlg *DualListDlg;
