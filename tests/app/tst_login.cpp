@@ -1,0 +1,125 @@
+#include "MainWindowFixture.h"
+
+#include "app/help1.h"
+
+#include <QStyle>
+
+class TestLogin : public QObject {
+    Q_OBJECT
+private slots:
+    void theDialogsLook();
+    void everyShowingStartsWithAnEmptyFocusedPassword();
+    void afterAPromptTheNextConnectShowsTheServerRow();
+    void theHelpText();
+};
+
+void TestLogin::theDialogsLook()
+{
+    MainWindowFixture f;
+    QCOMPARE(LoginForm->windowTitle(), QStringLiteral("Vortalix login"));
+    QCOMPARE(LoginForm->Label1->text(), QStringLiteral("Server"));
+    QCOMPARE(LoginForm->Label2->text(), QStringLiteral("Login name"));
+    QCOMPARE(LoginForm->Label3->text(), QStringLiteral("Password"));
+    QCOMPARE(LoginForm->ConnComboBox->count(), 2);
+    QCOMPARE(LoginForm->ConnComboBox->itemText(0), QStringLiteral("LIVE"));
+    QCOMPARE(LoginForm->ConnComboBox->itemText(1), QStringLiteral("TEST"));
+    QCOMPARE(LoginForm->ConnComboBox->currentText(), QStringLiteral("LIVE"));
+    QVERIFY(LoginForm->ConnComboBox->isEditable());
+    QVERIFY(LoginForm->BitBtn1->isDefault());
+    QCOMPARE(LoginForm->PasswdEdit->echoMode(), QLineEdit::Password);
+    QCOMPARE(LoginForm->PasswdEdit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, LoginForm->PasswdEdit),
+             int('*'));
+    QVERIFY(LoginForm->minimumSize() == LoginForm->maximumSize()); // a fixed dialog border
+    // Olive, with bold white text.
+    LoginForm->ensurePolished();
+    LoginForm->Label2->ensurePolished();
+    QCOMPARE(LoginForm->Label2->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QVERIFY(LoginForm->Label2->font().bold());
+    const QImage picture = LoginForm->grab().toImage();
+    QCOMPARE(QColor(picture.pixel(3, 3)), QColor(0x80, 0x80, 0x00));
+    {
+        testsupport::ModalDriver driver;
+        driver.then([](QWidget *dialog) {
+            // Tab order: server, login name, password, OK, Cancel.
+            LoginForm->ConnComboBox->setFocus();
+            QList<QWidget *> visited;
+            for (int i = 0; i < 5; ++i) {
+                visited.append(QApplication::focusWidget());
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            QCOMPARE(visited, (QList<QWidget *>{LoginForm->ConnComboBox, LoginForm->LoginEdit, LoginForm->PasswdEdit,
+                                                LoginForm->BitBtn1, LoginForm->BitBtn2}));
+            LoginForm->PasswdEdit->setText(QStringLiteral("secret"));
+            testsupport::screenshot(dialog, QStringLiteral("login-dialog"));
+            LoginForm->BitBtn2->click();
+        });
+        Form1->SpeedButton1->click();
+    }
+}
+
+void TestLogin::everyShowingStartsWithAnEmptyFocusedPassword()
+{
+    MainWindowFixture f;
+    for (int i = 0; i < 2; ++i) {
+        testsupport::ModalDriver driver;
+        driver.then([](QWidget *) {
+            QVERIFY(LoginForm->PasswdEdit->text().isEmpty());
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(LoginForm->PasswdEdit));
+            QCOMPARE(LoginForm->LoginEdit->text(), QStringLiteral("vortalix"));
+            LoginForm->PasswdEdit->setText(QStringLiteral("typed"));
+            LoginForm->BitBtn2->click();
+        });
+        Form1->SpeedButton1->click();
+    }
+}
+
+void TestLogin::afterAPromptTheNextConnectShowsTheServerRow()
+{
+    MainWindowFixture f;
+    f.connectAs(QStringLiteral("lumivar"), QStringLiteral("vortalix"), QStringLiteral("TEST"));
+    QCOMPARE(Form1->windowTitle(), QStringLiteral("users: Connected to TEST as vortalix"));
+    {
+        testsupport::ModalDriver driver;
+        driver.then([](QWidget *) { LoginForm->BitBtn2->click(); });
+        Form1->AskPassword(QStringLiteral("system"));
+    }
+    Form1->SpeedButton1->click(); // disconnect
+    testsupport::ModalDriver driver;
+    driver.then([](QWidget *) {
+        QVERIFY(!LoginForm->ConnComboBox->isHidden());
+        QVERIFY(!LoginForm->Label1->isHidden());
+        QVERIFY(LoginForm->Label4->text().isEmpty());
+        QCOMPARE(LoginForm->ConnComboBox->currentText(), QStringLiteral("TEST"));
+        QCOMPARE(LoginForm->LoginEdit->text(), QStringLiteral("vortalix"));
+        LoginForm->BitBtn2->click();
+    });
+    Form1->SpeedButton1->click();
+}
+
+void TestLogin::theHelpText()
+{
+    MainWindowFixture f;
+    Form1->SpeedButton2->click();
+    QVERIFY(FormHelp->isVisible());
+    QVERIFY(!FormHelp->isModal());
+    QCOMPARE(FormHelp->windowTitle(), QStringLiteral("Help"));
+    QCOMPARE(FormHelp->Label1->text(), QStringLiteral("Help and hints..."));
+    const QStringList lines = FormHelp->Memo1->toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 15);
+    QCOMPARE(lines.at(0), QStringLiteral("Hints for creating a new user:"));
+    QVERIFY(lines.at(1).isEmpty());
+    QCOMPARE(lines.at(3), QStringLiteral("2) Grant role \"dealer\" to this user"));
+    QCOMPARE(lines.at(5), QStringLiteral("    If this is done username will appear in listboxes of current program and "));
+    QCOMPARE(lines.at(6), QStringLiteral("    granting could be done!"));
+    QCOMPARE(lines.at(9), QStringLiteral("(CUSTOMER.C_USER                NB! in UPPERCASE). "));
+    QCOMPARE(lines.at(14), QStringLiteral("        DEALER  (e.g. DEALER2 etc)"));
+    QVERIFY(FormHelp->Memo1->isReadOnly());
+    // The main window stays usable beside it.
+    f.connectAs();
+    QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("ok"));
+    QVERIFY(FormHelp->isVisible());
+    testsupport::screenshot(FormHelp, QStringLiteral("help-window"));
+}
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"

@@ -1,0 +1,311 @@
+#include "MainWindowFixture.h"
+
+#include "../shell/PeBuilder.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using controls::MessageKind;
+
+namespace {
+
+QString storedValue(MainWindowFixture &f, const QString &sql)
+{
+    auto c = f.servers.connect();
+    return testsupport::column(*c, sql).value(0);
+}
+
+// Types into a control as a user does and leaves it for the next one.
+void typeInto(QWidget *control, const QString &text)
+{
+    control->setFocus();
+    auto *line = qobject_cast<QLineEdit *>(control);
+    if (!line)
+        line = qobject_cast<QComboBox *>(control)->lineEdit();
+    line->selectAll();
+    QTest::keyClicks(line, text);
+}
+
+void leave()
+{
+    Form1->DBEdit5->setFocus();
+}
+
+} // namespace
+
+class TestRegister : public QObject {
+    Q_OBJECT
+private slots:
+    void theControlsShowTheCurrentProgram();
+    void theVersionFormat();
+    void typingEditsAndMovingSaves();
+    void aNewGroupIsListedAfterLeavingTheBox();
+    void theTypeChoicesStoreTheirCodes();
+    void anInsertedProgramIsNumberedByTheServer();
+    void aRefusedPostKeepsTheRowInEdit();
+    void navigatorButtonsFollowTheState();
+    void anIconIsReadFromAnExecutable();
+    void aFileWithoutAnIconLeavesTheBoxWhite_data();
+    void aFileWithoutAnIconLeavesTheBoxWhite();
+    void loadingAnIconWhileClosedChangesNothing();
+};
+
+void TestRegister::theControlsShowTheCurrentProgram()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    QCOMPARE(Form1->DBEdit1->text(), QStringLiteral("Loan application"));
+    QCOMPARE(Form1->DBEdit6->text(), QStringLiteral("LOANAPP.EXE"));
+    QCOMPARE(Form1->DBEdit3->text(), QStringLiteral("Tamm"));
+    QCOMPARE(Form1->DBEdit4->text(), QStringLiteral("14/03/23"));
+    QVERIFY(!Form1->DBEdit4->isEnabled());
+    QCOMPARE(Form1->DBComboBox2->currentText(), QStringLiteral("MONTH"));
+    QCOMPARE(Form1->DBComboBox2->items(), (QStringList{QStringLiteral("DAY"), QStringLiteral("DECADE"), QStringLiteral("MONTH"),
+                                                       QStringLiteral("QUARTER"), QStringLiteral("YEAR")}));
+    QCOMPARE(Form1->DBComboBox1->currentText(), QStringLiteral("Loans"));
+    QCOMPARE(Form1->DBEdit5->text(), QStringLiteral("C:\\VORTALIX\\LOANS"));
+    QCOMPARE(Form1->DBEdit10->text(), QStringLiteral("MARI"));
+    QCOMPARE(Form1->DBMemo1->toPlainText(), QStringLiteral("Entering and checking new loan applications"));
+    QCOMPARE(Form1->DBRadioGroup1->itemIndex(), 0); // "Win"
+    QCOMPARE(Form1->DBEdit1->maxLength(), 255);
+    QCOMPARE(Form1->DBEdit3->maxLength(), 20);
+    QCOMPARE(Form1->DBEdit10->maxLength(), 32);
+    QCOMPARE(Form1->LabelDescription->text(), QStringLiteral("Description    "));
+    // The groups of the register, with one empty entry for the program without a group.
+    QStringList groups = Form1->DBComboBox1->items();
+    QCOMPARE(groups.size(), 9);
+    QVERIFY(groups.contains(QString()));
+    QVERIFY(groups.contains(QStringLiteral("Reports")));
+    // A type code outside the choices shows none chosen.
+    Form1->userprogTable->locate(QStringLiteral("PROG_ID"), 30);
+    QCOMPARE(Form1->userprogTable->fieldByName(QStringLiteral("PROG_TYPE")).asString(), QStringLiteral("9"));
+    QCOMPARE(Form1->DBRadioGroup1->itemIndex(), -1);
+    Form1->userprogTable->locate(QStringLiteral("PROG_ID"), 29);
+    QVERIFY(Form1->DBComboBox1->currentText().isEmpty());
+    QVERIFY(!Form1->DBEdit4->text().contains(QRegularExpression(QStringLiteral("[0-9]"))));
+}
+
+void TestRegister::theVersionFormat()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    QCOMPARE(Form1->DBEdit2->text(), QStringLiteral("1.500"));
+    Form1->userprogTable->locate(QStringLiteral("PROG_ID"), 3);
+    QCOMPARE(Form1->DBEdit2->text(), QStringLiteral(".500"));
+    Form1->userprogTable->locate(QStringLiteral("PROG_ID"), 10);
+    QCOMPARE(Form1->DBEdit2->text(), QStringLiteral("5.020"));
+    typeInto(Form1->DBEdit2, QStringLiteral("2.25"));
+    leave();
+    Form1->DBNavigator1->click(controls::DBNavigator::Post);
+    QCOMPARE(storedValue(f, QStringLiteral("select version from vortalix_prog where prog_id = 10")), QStringLiteral("2.25"));
+    QCOMPARE(Form1->DBEdit2->text(), QStringLiteral("2.250"));
+    // Text that is no number is refused and the row stays in edit.
+    typeInto(Form1->DBEdit2, QStringLiteral("abc"));
+    leave();
+    QVERIFY(f.messages.texts(MessageKind::Error).value(0).contains(QLatin1String("not a valid floating point value")));
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Edit);
+}
+
+void TestRegister::typingEditsAndMovingSaves()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    typeInto(Form1->DBEdit1, QStringLiteral("Loan applications"));
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Edit);
+    Form1->DBMemo1->setFocus();
+    Form1->DBMemo1->setPlainText(QStringLiteral("A new description"));
+    Form1->DBNavigator1->click(controls::DBNavigator::Next);
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
+    QCOMPARE(storedValue(f, QStringLiteral("select prog_name || '|' || prog_description from vortalix_prog where prog_id = 1")),
+             QStringLiteral("Loan applications|A new description"));
+    // The navigator's cancel drops what was typed.
+    typeInto(Form1->DBEdit3, QStringLiteral("Nobody"));
+    Form1->DBNavigator1->click(controls::DBNavigator::Cancel);
+    QCOMPARE(Form1->DBEdit3->text(), QStringLiteral("Tamm"));
+    QCOMPARE(storedValue(f, QStringLiteral("select prog_author from vortalix_prog where prog_id = 2")), QStringLiteral("Tamm"));
+}
+
+void TestRegister::aNewGroupIsListedAfterLeavingTheBox()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    QVERIFY(!Form1->DBComboBox1->items().contains(QStringLiteral("Treasury")));
+    typeInto(Form1->DBComboBox1, QStringLiteral("Treasury"));
+    leave();
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
+    QVERIFY(Form1->DBComboBox1->items().contains(QStringLiteral("Treasury")));
+    QCOMPARE(storedValue(f, QStringLiteral("select prog_group from vortalix_prog where prog_id = 1")), QStringLiteral("Treasury"));
+    QCOMPARE(Form1->userprogTablePROG_ID->asFloat(), 1.0);
+    // Leaving the box without a change posts nothing and keeps the row.
+    Form1->DBComboBox2->setFocus();
+    leave();
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
+}
+
+void TestRegister::theTypeChoicesStoreTheirCodes()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    const QStringList captions{QStringLiteral("Win"), QStringLiteral("WebRep"), QStringLiteral("WebProg"),
+                               QStringLiteral("WebBank"), QStringLiteral("Script"), QStringLiteral("Other")};
+    for (int i = 0; i < captions.size(); ++i)
+        QCOMPARE(Form1->DBRadioGroup1->button(i)->text(), captions.at(i));
+    QCOMPARE(Form1->DBRadioGroup1->title(), QStringLiteral("Type"));
+    Form1->DBRadioGroup1->button(2)->click(); // WebProg
+    Form1->DBNavigator1->click(controls::DBNavigator::Post);
+    QCOMPARE(storedValue(f, QStringLiteral("select prog_type from vortalix_prog where prog_id = 1")), QStringLiteral("5"));
+    Form1->DBRadioGroup1->button(4)->click(); // Script
+    Form1->DBNavigator1->click(controls::DBNavigator::Post);
+    QCOMPARE(storedValue(f, QStringLiteral("select prog_type from vortalix_prog where prog_id = 1")), QStringLiteral("3"));
+    QCOMPARE(Form1->DBRadioGroup1->itemIndex(), 4);
+}
+
+void TestRegister::anInsertedProgramIsNumberedByTheServer()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    Form1->DBNavigator1->click(controls::DBNavigator::Insert);
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Insert);
+    QVERIFY(Form1->DBEdit1->text().isEmpty());
+    QVERIFY(MainWindowFixture::gridUsers().isEmpty()); // a new program has no grants
+    typeInto(Form1->DBEdit1, QStringLiteral("Treasury desk"));
+    typeInto(Form1->DBEdit6, QStringLiteral("TREASURY.EXE"));
+    Form1->DBRadioGroup1->button(3)->click();
+    Form1->DBNavigator1->click(controls::DBNavigator::Post);
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
+    QCOMPARE(Form1->userprogTablePROG_ID->asFloat(), 31.0);
+    QCOMPARE(Form1->DBEdit6->text(), QStringLiteral("TREASURY.EXE"));
+    QCOMPARE(storedValue(f, QStringLiteral("select prog_name || '|' || prog_type from vortalix_prog where prog_id = 31")),
+             QStringLiteral("Treasury desk|6"));
+    // The navigator's delete asks first; No keeps the program.
+    f.messages.answer({false, true});
+    Form1->DBNavigator1->click(controls::DBNavigator::Delete);
+    QCOMPARE(f.messages.texts(MessageKind::Question), QStringList{QStringLiteral("Delete record?")});
+    QCOMPARE(storedValue(f, QStringLiteral("select count(*) from vortalix_prog where prog_id = 31")), QStringLiteral("1"));
+    Form1->DBNavigator1->click(controls::DBNavigator::Delete);
+    QCOMPARE(storedValue(f, QStringLiteral("select count(*) from vortalix_prog where prog_id = 31")), QStringLiteral("0"));
+}
+
+void TestRegister::aRefusedPostKeepsTheRowInEdit()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    Form1->userprogTable->locate(QStringLiteral("PROG_ID"), 5);
+    typeInto(Form1->DBEdit3, QStringLiteral("Someone"));
+    auto other = f.servers.connect();
+    other->backend().execute(QStringLiteral("delete from vortalix_prog where prog_id = 5"), {});
+    Form1->DBNavigator1->click(controls::DBNavigator::Post);
+    QCOMPARE(f.messages.entries().size(), 1);
+    QVERIFY(f.messages.texts(MessageKind::Error).value(0).contains(QLatin1String("changed or deleted by another user")));
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Edit);
+    QCOMPARE(Form1->DBEdit3->text(), QStringLiteral("Someone"));
+    Form1->DBNavigator1->click(controls::DBNavigator::Cancel);
+    Form1->DBNavigator1->click(controls::DBNavigator::Refresh);
+    QVERIFY(!Form1->userprogTable->findKey(5.0));
+}
+
+void TestRegister::navigatorButtonsFollowTheState()
+{
+    MainWindowFixture f;
+    using N = controls::DBNavigator;
+    auto enabled = [](N::Button b) { return Form1->DBNavigator1->button(b)->isEnabled(); };
+    QVERIFY(!enabled(N::First) && !enabled(N::Insert) && !enabled(N::Refresh));
+    f.connectAs();
+    QVERIFY(!enabled(N::First) && !enabled(N::Prior)); // on the first row
+    QVERIFY(enabled(N::Next) && enabled(N::Last) && enabled(N::Insert) && enabled(N::Delete) && enabled(N::Edit));
+    QVERIFY(!enabled(N::Post) && !enabled(N::Cancel));
+    Form1->DBNavigator1->click(N::Last);
+    QVERIFY(!enabled(N::Next) && !enabled(N::Last) && enabled(N::First));
+    Form1->DBNavigator1->click(N::Edit);
+    QVERIFY(enabled(N::Post) && enabled(N::Cancel) && !enabled(N::Edit));
+    Form1->DBNavigator1->click(N::Cancel);
+    QCOMPARE(Form1->DBNavigator1->button(N::Delete)->toolTip(), QStringLiteral("Delete record"));
+}
+
+void TestRegister::anIconIsReadFromAnExecutable()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    QTemporaryDir dir;
+    const QString exe = dir.filePath(QStringLiteral("LOANAPP.EXE"));
+    QFile file(exe);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(testpe::build(testpe::twoIconImage(testpe::Format::Pe32)).bytes);
+    file.close();
+    typeInto(Form1->DBEdit3, QStringLiteral("Pending"));
+    Form1->LoadIcon(exe);
+    const QImage picture = Form1->DBImage1->picture();
+    QCOMPARE(picture.size(), QSize(32, 32));
+    QCOMPARE(QColor(picture.pixel(16, 16)), QColor(testpe::kRed));
+    // The icon is shown, never stored; the pending change was posted by the refresh.
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
+    QCOMPARE(storedValue(f, QStringLiteral("select prog_author from vortalix_prog where prog_id = 1")), QStringLiteral("Pending"));
+    QVERIFY(storedValue(f, QStringLiteral("select icon from vortalix_prog where prog_id = 1")).isEmpty());
+    // The box keeps the icon when the row changes.
+    Form1->DBNavigator1->click(controls::DBNavigator::Next);
+    QCOMPARE(Form1->DBImage1->picture().size(), QSize(32, 32));
+    QVERIFY(f.messages.entries().isEmpty());
+    testsupport::screenshot(Form1, QStringLiteral("main-window-icon"));
+}
+
+void TestRegister::aFileWithoutAnIconLeavesTheBoxWhite_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("status");
+    testpe::Image none = testpe::oneIconImage(testpe::Format::Pe32);
+    none.resources = false;
+    QTest::newRow("no resources") << testpe::build(none).bytes << QStringLiteral("no resources");
+    const QByteArray good = testpe::build(testpe::oneIconImage(testpe::Format::Pe32Plus)).bytes;
+    QTest::newRow("truncated") << good.left(good.size() / 2) << QStringLiteral("No icon shown");
+    QTest::newRow("not an executable") << QByteArray("plain text, not a program") << QStringLiteral("No icon shown");
+}
+
+void TestRegister::aFileWithoutAnIconLeavesTheBoxWhite()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, status);
+    MainWindowFixture f;
+    f.connectAs();
+    QTemporaryDir dir;
+    // A long name works as well as a short one.
+    const QString exe = dir.filePath(QString(200, QLatin1Char('n')) + QStringLiteral(".exe"));
+    QFile file(exe);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    Form1->LoadIcon(exe);
+    const QImage picture = Form1->DBImage1->picture();
+    QVERIFY(!picture.isNull());
+    for (int y = 0; y < picture.height(); y += 7)
+        for (int x = 0; x < picture.width(); x += 7)
+            QCOMPARE(QColor(picture.pixel(x, y)), QColor(Qt::white));
+    QVERIFY2(Form1->StatusBar1->currentMessage().contains(status), qPrintable(Form1->StatusBar1->currentMessage()));
+    QVERIFY(Form1->StatusBar1->currentMessage().contains(exe));
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
+    QVERIFY(f.messages.entries().isEmpty());
+}
+
+void TestRegister::loadingAnIconWhileClosedChangesNothing()
+{
+    MainWindowFixture f;
+    QTemporaryDir dir;
+    const QString exe = dir.filePath(QStringLiteral("A.EXE"));
+    QFile file(exe);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(testpe::build(testpe::oneIconImage(testpe::Format::Pe32)).bytes);
+    file.close();
+    controls::guard([&] { Form1->LoadIcon(exe); });
+    QCOMPARE(f.messages.texts(MessageKind::Error), QStringList{QStringLiteral("Cannot perform this operation on a closed dataset")});
+    QVERIFY(Form1->DBImage1->picture().isNull());
+    // Leaving a combo box of the closed register says the same.
+    f.messages.clear();
+    Form1->DBComboBox1->setFocus();
+    Form1->DBEdit1->setFocus();
+    QCOMPARE(f.messages.texts(MessageKind::Error), QStringList{QStringLiteral("Cannot perform this operation on a closed dataset")});
+}
+
+QTEST_MAIN(TestRegister)
+#include "tst_register.moc"
