@@ -50,6 +50,7 @@ private slots:
     void orderByListNamesIsAdapted();
     void oneStatementAtATime();
     void stringSizesAreChecked();
+    void repeatedTextsReadBackExactly();
 };
 
 void TestEmbedded::logins_data()
@@ -359,6 +360,31 @@ void TestEmbedded::stringSizesAreChecked()
     // Deleting a program takes its grants with it.
     c->backend().execute(QStringLiteral("delete from vortalix_prog where prog_id = 1"), {});
     QCOMPARE(column(*c, QStringLiteral("select count(*) from user_prog_db where vortalix_prog_id = 1")), QStringList{QStringLiteral("0")});
+}
+
+void TestEmbedded::repeatedTextsReadBackExactly()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    // Many different short texts in one column, repeats among them, letters beyond ASCII,
+    // an empty string (stored as no value) and a long text.
+    c->backend().execute(QStringLiteral("delete from func_grants"), {});
+    QStringList written;
+    for (int i = 0; i < 600; ++i) {
+        const QString name = i % 3 == 0 ? QStringLiteral("ÕUN_%1").arg(i % 7) : QStringLiteral("F%1").arg(i);
+        written.append(name);
+        c->backend().execute(QStringLiteral("insert into func_grants values (:n)"), {{QStringLiteral("n"), name}});
+    }
+    c->backend().execute(QStringLiteral("insert into func_grants values (:n)"), {{QStringLiteral("n"), QString(32, QChar(0x0416))}});
+    written.append(QString(32, QChar(0x0416)));
+    const db::ResultSet rs = c->backend().select(QStringLiteral("select func_name from func_grants order by rowid"), {});
+    QStringList read;
+    for (const db::Row &row : rs.rows)
+        read.append(row.at(0).toString());
+    QCOMPARE(read, written);
+    db::ResultSet copy = rs;
+    copy.rows[1][0] = QStringLiteral("changed");
+    QCOMPARE(rs.rows.at(1).at(0).toString(), written.at(1)); // values are the rows' own
 }
 
 QTEST_GUILESS_MAIN(TestEmbedded)

@@ -1,0 +1,445 @@
+// The engine's read path against SQLite's own: opening the program register through the
+// dataset layer, stepping the same statement with the C API, and switching the register's
+// record filter on and off over the opened rows. Each size gets an embedded server of its
+// own, made once in a temporary folder.
+
+#include "platform/db/Connection.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Query.h"
+#include "platform/db/ServerDirectory.h"
+#include "platform/embedded/EmbeddedServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+const QString registerSql = QStringLiteral("select * from vortalix_prog order by prog_id");
+const QString registerFilter = QStringLiteral("Prog_Author='ab*' and prog_type='3'");
+constexpr std::array<int, 2> sizes{10000, 100000};
+
+[[noreturn]] void sqliteFailed(sqlite3 *handle, const char *what)
+{
+    throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(handle));
+}
+
+// A plain SQLite handle, closed when it goes out of scope.
+class Handle {
+public:
+    explicit Handle(const QString &path)
+    {
+        const QByteArray name = path.toUtf8();
+        if (sqlite3_open_v2(name.constData(), &m_handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+            != SQLITE_OK) {
+            const std::string error = m_handle ? sqlite3_errmsg(m_handle) : "out of memory";
+            sqlite3_close(m_handle);
+            throw std::runtime_error("cannot open " + name.toStdString() + ": " + error);
+        }
+    }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+    ~Handle() { sqlite3_close(m_handle); }
+    sqlite3 *get() const { return m_handle; }
+
+    void exec(const char *sql) const
+    {
+        if (sqlite3_exec(m_handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            sqliteFailed(m_handle, sql);
+    }
+
+private:
+    sqlite3 *m_handle = nullptr;
+};
+
+// A prepared statement, finalized when it goes out of scope.
+class Statement {
+public:
+    Statement(sqlite3 *handle, const char *sql) : m_handle(handle)
+    {
+        if (sqlite3_prepare_v2(handle, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+            sqliteFailed(handle, sql);
+    }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    sqlite3_stmt *get() const { return m_stmt; }
+
+    void text(int position, const std::string &value) const
+    {
+        check(sqlite3_bind_text(m_stmt, position, value.data(), int(value.size()), SQLITE_TRANSIENT));
+    }
+    void number(int position, double value) const { check(sqlite3_bind_double(m_stmt, position, value)); }
+    void null(int position) const { check(sqlite3_bind_null(m_stmt, position)); }
+    void runOnce() const
+    {
+        if (sqlite3_step(m_stmt) != SQLITE_DONE)
+            sqliteFailed(m_handle, "step");
+        sqlite3_reset(m_stmt);
+    }
+
+private:
+    void check(int rc) const
+    {
+        if (rc != SQLITE_OK)
+            sqliteFailed(m_handle, "bind");
+    }
+    sqlite3 *m_handle;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+std::string twoDigits(int n)
+{
+    return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+std::string fourDigits(int n)
+{
+    std::string s = std::to_string(n % 10000);
+    return std::string(4 - s.size(), '0') + s;
+}
+
+// Fills VORTALIX_PROG with programs as a bank's register holds them, in one transaction.
+void fillRegister(const QString &schemaFile, int programs)
+{
+    static const std::array<const char *, 12> subjects{
+        "Loan", "Deposit", "Interest", "Ledger", "Payroll", "Customer",
+        "Card", "Currency", "Collateral", "Statement", "Leasing", "Fund"};
+    static const std::array<const char *, 8> kinds{
+        "schedule", "register", "report", "import", "export", "reconciliation", "calculator", "archive"};
+    static const std::array<const char *, 12> authors{
+        "Abel", "abigail", "Kalle", "Mari", "Jaan", "Katrin",
+        "Peeter", "Liis", "Toomas", "Anne", "Margus", "Abram"};
+    static const std::array<const char *, 8> groups{
+        "Loans", "Deposits", "Accounting", "Reports", "Personnel", "Customers", "Treasury", "Cards"};
+    static const std::array<const char *, 6> frequencies{
+        "daily", "weekly", "monthly", "quarterly", "yearly", "on demand"};
+    static const std::array<const char *, 8> users{
+        "MARI", "JAAN", "KATRIN", "PEETER", "LIIS", "TOOMAS", "VORTALIX", "SYSTEM"};
+
+    const Handle file(schemaFile);
+    file.exec("begin");
+    const Statement insert(file.get(),
+        "insert into vortalix_prog (prog_name, prog_exe, prog_author, prog_version, prog_last_comp, "
+        "prog_description, prog_group, prog_type, reporting_freq, version, serverpath, clientpath, "
+        "icon, user_name, help_path, ref_path) "
+        "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)");
+    std::mt19937 random(20240611);
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    for (int i = 1; i <= programs; ++i) {
+        const std::string subject = subjects[std::size_t(pick(int(subjects.size())))];
+        const std::string kind = kinds[std::size_t(pick(int(kinds.size())))];
+        const std::string group = groups[std::size_t(pick(int(groups.size())))];
+        std::string stem;
+        for (char c : subject.substr(0, 4) + kind.substr(0, 3))
+            stem += char(std::toupper(static_cast<unsigned char>(c)));
+        stem += fourDigits(i);
+        std::string upperGroup;
+        for (char c : group)
+            upperGroup += char(std::toupper(static_cast<unsigned char>(c)));
+        const int major = 1 + pick(9);
+        const int minor = pick(20);
+
+        insert.text(1, subject + " " + kind + " " + fourDigits(i));
+        insert.text(2, stem + ".EXE");
+        insert.text(3, authors[std::size_t(pick(int(authors.size())))]);
+        insert.text(4, std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(pick(100)));
+        insert.text(5, std::to_string(2012 + pick(13)) + "-" + twoDigits(1 + pick(12)) + "-"
+                           + twoDigits(1 + pick(28)) + " " + twoDigits(pick(24)) + ":"
+                           + twoDigits(pick(60)) + ":" + twoDigits(pick(60)));
+        insert.text(6, "The " + subject + " " + kind + " of the " + group
+                           + " department; run at the end of the business day before the "
+                             "reports are sent to the branches.");
+        insert.text(7, group);
+        insert.text(8, std::to_string(1 + pick(6)));
+        insert.text(9, frequencies[std::size_t(pick(int(frequencies.size())))]);
+        insert.number(10, major + minor / 100.0);
+        insert.text(11, "\\\\APPSRV01\\VORTALIX\\" + upperGroup);
+        insert.text(12, "C:\\VORTALIX\\" + upperGroup);
+        insert.null(13);
+        insert.text(14, users[std::size_t(pick(int(users.size())))]);
+        insert.text(15, "\\\\APPSRV01\\VORTALIX\\HELP\\" + stem + ".CHM");
+        insert.text(16, "\\\\APPSRV01\\VORTALIX\\REF\\" + stem + ".TXT");
+        insert.runOnce();
+    }
+    file.exec("commit");
+}
+
+// An embedded server holding a register of the given size, with a session logged in as
+// the schema owner. Made on first use and kept for the whole run.
+class BenchServer {
+public:
+    explicit BenchServer(int programs)
+        : m_programs(programs),
+          m_alias(QStringLiteral("BENCH%1").arg(programs)),
+          m_directory(m_root.filePath(QStringLiteral("servers.ini")), m_root.filePath(QStringLiteral("data")))
+    {
+        if (!m_root.isValid())
+            throw std::runtime_error("cannot create a temporary folder");
+        const QString folder = m_directory.embeddedFolder(m_alias);
+        QDir().mkpath(m_directory.dataFolder());
+        embedded::EmbeddedServer::create(folder);
+        fillRegister(schemaFile(), programs);
+
+        m_connection.setDirectory(&m_directory);
+        m_connection.params().setValue(QStringLiteral("SERVER NAME"), m_alias);
+        m_connection.params().setValue(QStringLiteral("USER NAME"), QStringLiteral("vortalix"));
+        m_connection.params().setValue(QStringLiteral("PASSWORD"), QStringLiteral("lumivar"));
+        m_connection.open();
+    }
+
+    int programs() const { return m_programs; }
+    db::Connection &connection() { return m_connection; }
+    QString schemaFile() const
+    {
+        return QDir(m_directory.embeddedFolder(m_alias))
+            .filePath(embedded::EmbeddedServer::schemaFileName(QStringLiteral("VORTALIX")));
+    }
+
+private:
+    QTemporaryDir m_root;
+    int m_programs;
+    QString m_alias;
+    db::ServerDirectory m_directory;
+    db::Connection m_connection{QStringLiteral("BENCH")};
+};
+
+// The servers are let go before the application object, which their sessions need.
+std::map<int, std::unique_ptr<BenchServer>> &servers()
+{
+    static std::map<int, std::unique_ptr<BenchServer>> all;
+    return all;
+}
+
+BenchServer &server(int programs)
+{
+    std::unique_ptr<BenchServer> &s = servers()[programs];
+    if (!s)
+        s = std::make_unique<BenchServer>(programs);
+    return *s;
+}
+
+// Runs a benchmark body; a failure ends the benchmark with the failure's text.
+template <typename Body>
+void guarded(benchmark::State &state, Body body)
+{
+    try {
+        body();
+    } catch (const std::exception &e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+void datasetOpen(benchmark::State &state, int programs)
+{
+    guarded(state, [&] {
+        BenchServer &s = server(programs);
+        db::Query query;
+        query.setConnection(&s.connection());
+        query.setSql({registerSql});
+        int rows = 0;
+        for (auto _ : state) {
+            query.open();
+            rows = query.recordCount();
+            query.close();
+        }
+        if (rows != programs)
+            throw std::runtime_error("the register opened with " + std::to_string(rows) + " rows");
+        state.SetItemsProcessed(state.iterations() * programs);
+    });
+}
+
+void sqliteStep(benchmark::State &state, int programs)
+{
+    guarded(state, [&] {
+        BenchServer &s = server(programs);
+        const Handle session(QStringLiteral(":memory:"));
+        {
+            const Statement attach(session.get(), "attach database ?1 as \"VORTALIX\"");
+            attach.text(1, s.schemaFile().toStdString());
+            attach.runOnce();
+        }
+        const std::string sql = registerSql.toStdString();
+        int rows = 0;
+        for (auto _ : state) {
+            const Statement select(session.get(), sql.c_str());
+            sqlite3_stmt *stmt = select.get();
+            const int n = sqlite3_column_count(stmt);
+            std::int64_t integers = 0;
+            double reals = 0;
+            std::size_t bytes = 0;
+            rows = 0;
+            int rc;
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+                for (int i = 0; i < n; ++i) {
+                    switch (sqlite3_column_type(stmt, i)) {
+                    case SQLITE_NULL:
+                        break;
+                    case SQLITE_INTEGER:
+                        integers += sqlite3_column_int64(stmt, i);
+                        break;
+                    case SQLITE_FLOAT:
+                        reals += sqlite3_column_double(stmt, i);
+                        break;
+                    case SQLITE_BLOB: {
+                        const void *blob = sqlite3_column_blob(stmt, i);
+                        benchmark::DoNotOptimize(blob);
+                        bytes += std::size_t(sqlite3_column_bytes(stmt, i));
+                        break;
+                    }
+                    default: {
+                        const unsigned char *text = sqlite3_column_text(stmt, i);
+                        const int length = sqlite3_column_bytes(stmt, i);
+                        bytes += std::size_t(length) + (length > 0 ? text[0] : 0);
+                        break;
+                    }
+                    }
+                }
+                ++rows;
+            }
+            if (rc != SQLITE_DONE)
+                sqliteFailed(session.get(), "step");
+            benchmark::DoNotOptimize(integers);
+            benchmark::DoNotOptimize(reals);
+            benchmark::DoNotOptimize(bytes);
+        }
+        if (rows != programs)
+            throw std::runtime_error("the statement gave " + std::to_string(rows) + " rows");
+        state.SetItemsProcessed(state.iterations() * programs);
+    });
+}
+
+void filterToggle(benchmark::State &state, int programs)
+{
+    guarded(state, [&] {
+        BenchServer &s = server(programs);
+        db::Query query;
+        query.setConnection(&s.connection());
+        query.setSql({registerSql});
+        query.open();
+        query.setFilter(registerFilter);
+        query.setFilterCaseInsensitive(true);
+        int passing = 0;
+        for (auto _ : state) {
+            query.setFiltered(true);
+            passing = query.recordCount();
+            query.setFiltered(false);
+        }
+        if (passing <= 0 || passing >= programs || query.recordCount() != programs)
+            throw std::runtime_error("the filter let " + std::to_string(passing) + " rows pass");
+        state.counters["passing"] = passing;
+        state.SetItemsProcessed(state.iterations() * programs);
+    });
+}
+
+std::string nameOf(const char *what, int programs)
+{
+    return std::string(what) + "/" + std::to_string(programs);
+}
+
+// Prints as the console reporter does and keeps each benchmark's time per iteration, so
+// that the ratios can be told at the end. With repetitions, the median is kept.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    using ConsoleReporter::ConsoleReporter;
+
+    void ReportRuns(const std::vector<Run> &reports) override
+    {
+        ConsoleReporter::ReportRuns(reports);
+        for (const Run &run : reports) {
+            if (run.error_occurred)
+                continue;
+            Time &t = m_times[run.run_name.function_name];
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median")
+                    t.median = run.GetAdjustedRealTime();
+            } else {
+                t.sum += run.GetAdjustedRealTime();
+                ++t.count;
+            }
+        }
+    }
+
+    void printRatios() const
+    {
+        bool header = false;
+        for (int programs : sizes) {
+            const double dataset = time(nameOf("open/dataset", programs));
+            const double sqlite = time(nameOf("open/sqlite", programs));
+            if (dataset <= 0 || sqlite <= 0)
+                continue;
+            if (!header) {
+                std::printf("\nopening the register: dataset layer / SQLite C API\n");
+                header = true;
+            }
+            std::printf("  %7d programs: %9.2f ms / %9.2f ms = %.2f\n", programs, dataset, sqlite,
+                        dataset / sqlite);
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    struct Time {
+        double sum = 0;
+        int count = 0;
+        double median = -1;
+    };
+    double time(const std::string &name) const
+    {
+        const auto it = m_times.find(name);
+        if (it == m_times.end())
+            return -1;
+        if (it->second.median >= 0)
+            return it->second.median;
+        return it->second.count > 0 ? it->second.sum / it->second.count : -1;
+    }
+    std::map<std::string, Time> m_times;
+};
+
+void registerBenchmarks()
+{
+    for (int programs : sizes) {
+        benchmark::RegisterBenchmark(nameOf("open/dataset", programs).c_str(), datasetOpen, programs)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(nameOf("open/sqlite", programs).c_str(), sqliteStep, programs)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(nameOf("filter/toggle", programs).c_str(), filterToggle, programs)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    registerBenchmarks();
+    RatioReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Color
+                                                 : benchmark::ConsoleReporter::OO_None);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    servers().clear();
+    benchmark::Shutdown();
+    return 0;
+}
