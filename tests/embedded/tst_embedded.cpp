@@ -48,6 +48,8 @@ private slots:
     void likeComparesWithCaseAndEmptyMeansNothing();
     void derivedColumnNames();
     void orderByListNamesIsAdapted();
+    void missingValuesSortAsTheServerSortsThem_data();
+    void missingValuesSortAsTheServerSortsThem();
     void oneStatementAtATime();
     void stringSizesAreChecked();
     void repeatedTextsReadBackExactly();
@@ -335,6 +337,29 @@ void TestEmbedded::orderByListNamesIsAdapted()
     QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select a from (select a from t order by a) x Order  By a")),
              QStringLiteral("select * from (select a from (select a from t order by a) x ) Order  By a"));
     QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select 'order by' from t")), QString());
+    // The program without a group comes after the groups, as on the real server.
+    const QStringList groups = column(*c, QStringLiteral("select prog_group from vortalix_prog order by prog_group, prog_name"));
+    QVERIFY(groups.last().isEmpty());
+    QCOMPARE(groups.first(), QStringLiteral("Accounts"));
+}
+
+void TestEmbedded::missingValuesSortAsTheServerSortsThem_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("adapted");
+    QTest::newRow("ascending") << "select a from t order by a, lower(b)" << "select a from t order by a nulls last, lower(b) nulls last";
+    QTest::newRow("descending") << "select a from t order by a desc" << "select a from t order by a desc nulls first";
+    QTest::newRow("already said") << "select a from t order by a nulls first" << "select a from t order by a nulls first";
+    QTest::newRow("inner order kept") << "select * from (select a from t order by a) x" << "select * from (select a from t order by a) x";
+    QTest::newRow("function with commas") << "select a from t order by nvl(a, 'x,y')" << "select a from t order by nvl(a, 'x,y') nulls last";
+    QTest::newRow("semicolon") << "select a from t order by a;" << "select a from t order by a nulls last;";
+}
+
+void TestEmbedded::missingValuesSortAsTheServerSortsThem()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, adapted);
+    QCOMPARE(embedded::EmbeddedBackend::orderedLikeTheServer(sql), adapted);
 }
 
 void TestEmbedded::oneStatementAtATime()

@@ -11,6 +11,7 @@
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -92,9 +93,11 @@ QString EmbeddedBackend::derivedColumnName(const QString &name)
     return result;
 }
 
-QString EmbeddedBackend::orderedAsDerivedTable(const QString &sql)
+namespace {
+
+// Where the statement's own ORDER BY starts (outside quotes and parentheses), or -1.
+qsizetype topLevelOrderBy(const QString &sql)
 {
-    // The last "order by" outside quotes and parentheses.
     int depth = 0;
     qsizetype found = -1;
     const qsizetype n = sql.size();
@@ -108,22 +111,86 @@ QString EmbeddedBackend::orderedAsDerivedTable(const QString &sql)
         } else if (c == QLatin1Char(')')) {
             --depth;
         } else if (depth == 0 && (c == QLatin1Char('o') || c == QLatin1Char('O'))
-                   && (i == 0 || !sql.at(i - 1).isLetterOrNumber())) {
-            if (sql.mid(i, 5).compare(QLatin1String("order"), Qt::CaseInsensitive) == 0) {
-                qsizetype j = i + 5;
-                if (j < n && sql.at(j).isSpace()) {
-                    while (j < n && sql.at(j).isSpace())
-                        ++j;
-                    if (sql.mid(j, 2).compare(QLatin1String("by"), Qt::CaseInsensitive) == 0
-                        && (j + 2 >= n || !sql.at(j + 2).isLetterOrNumber()))
-                        found = i;
-                }
+                   && (i == 0 || !sql.at(i - 1).isLetterOrNumber())
+                   && sql.mid(i, 5).compare(QLatin1String("order"), Qt::CaseInsensitive) == 0) {
+            qsizetype j = i + 5;
+            if (j < n && sql.at(j).isSpace()) {
+                while (j < n && sql.at(j).isSpace())
+                    ++j;
+                if (sql.mid(j, 2).compare(QLatin1String("by"), Qt::CaseInsensitive) == 0
+                    && (j + 2 >= n || !sql.at(j + 2).isLetterOrNumber()))
+                    found = i;
             }
         }
     }
+    return found;
+}
+
+// The terms of an ORDER BY clause, split at the commas outside parentheses and quotes.
+QStringList orderTerms(const QString &clause)
+{
+    QStringList terms;
+    int depth = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < clause.size(); ++i) {
+        const QChar c = clause.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            const qsizetype end = clause.indexOf(c, i + 1);
+            i = end < 0 ? clause.size() : end;
+        } else if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')')) {
+            --depth;
+        } else if (c == QLatin1Char(',') && depth == 0) {
+            terms.append(clause.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    terms.append(clause.mid(start));
+    return terms;
+}
+
+} // namespace
+
+QString EmbeddedBackend::orderedAsDerivedTable(const QString &sql)
+{
+    const qsizetype found = topLevelOrderBy(sql);
     if (found < 0)
         return QString();
     return QStringLiteral("select * from (") + sql.left(found) + QStringLiteral(") ") + sql.mid(found);
+}
+
+QString EmbeddedBackend::orderedLikeTheServer(const QString &sql)
+{
+    const qsizetype found = topLevelOrderBy(sql);
+    if (found < 0)
+        return sql;
+    const qsizetype by = sql.indexOf(QLatin1String("by"), found + 5, Qt::CaseInsensitive);
+    QString clause = sql.mid(by + 2);
+    QString tail;
+    if (clause.trimmed().endsWith(QLatin1Char(';'))) {
+        tail = clause.mid(clause.lastIndexOf(QLatin1Char(';')));
+        clause = clause.left(clause.lastIndexOf(QLatin1Char(';')));
+    }
+    static const QRegularExpression stop(QStringLiteral("\\b(limit|offset|for\\s+update)\\b"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression nulls(QStringLiteral("\\bnulls\\s+(first|last)\\s*$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression descending(QStringLiteral("\\bdesc\\s*$"), QRegularExpression::CaseInsensitiveOption);
+    if (clause.contains(stop))
+        return sql;
+    // The real server puts missing values after the others in ascending order, and
+    // before them in descending order.
+    QStringList terms = orderTerms(clause);
+    for (QString &term : terms) {
+        if (term.contains(nulls))
+            continue;
+        const QString trimmed = term.trimmed();
+        const bool desc = trimmed.contains(descending);
+        term = term.left(term.lastIndexOf(trimmed) + trimmed.size())
+               + (desc ? QStringLiteral(" nulls first") : QStringLiteral(" nulls last"));
+    }
+    return sql.left(by + 2) + terms.join(QLatin1Char(',')) + tail;
 }
 
 void EmbeddedBackend::internalExec(const QString &sql)
@@ -298,7 +365,8 @@ sqlite3_stmt *EmbeddedBackend::prepare(const QString &sql)
         return rc;
     };
     sqlite3_stmt *stmt = nullptr;
-    if (attempt(sql, &stmt) == SQLITE_OK && stmt)
+    const QString ordered = orderedLikeTheServer(sql);
+    if (attempt(ordered, &stmt) == SQLITE_OK && stmt)
         return stmt;
     const QString error = QString::fromUtf8(sqlite3_errmsg(m_handle));
     sqlite3_finalize(stmt);
@@ -306,7 +374,7 @@ sqlite3_stmt *EmbeddedBackend::prepare(const QString &sql)
     // The real server takes an ORDER BY name from the select list first; SQLite calls it
     // ambiguous when the joined tables have it too. Order the result as a derived table.
     if (error.startsWith(QLatin1String("ambiguous column name"))) {
-        const QString adapted = orderedAsDerivedTable(sql);
+        const QString adapted = orderedAsDerivedTable(ordered);
         if (!adapted.isEmpty() && attempt(adapted, &stmt) == SQLITE_OK && stmt)
             return stmt;
         sqlite3_finalize(stmt);

@@ -44,6 +44,9 @@ public:
     // A statement ordered by names of its select list, rewritten to order its result as
     // a derived table (for servers that cannot tell the list's names from the tables').
     static QString orderedAsDerivedTable(const QString &sql);
+    // A statement whose ORDER BY puts missing values where the real server does: last in
+    // ascending order, first in descending order.
+    static QString orderedLikeTheServer(const QString &sql);
 
 private:
     class Prepared;
