@@ -164,6 +164,7 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel(t
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     verticalHeader()->setMinimumWidth(14);
     horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     connect(m_model, &DataSetModel::cursorMoved, this, [this](int row) { follow(row); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { fitColumns(); });

@@ -328,16 +328,55 @@ void DBComboBox::focusOutEvent(QFocusEvent *event)
     emit exited();
 }
 
-// ---- DBRadioGroup -----------------------------------------------------------------
+// ---- RadioGroup and DBRadioGroup -------------------------------------------------
 
-DBRadioGroup::DBRadioGroup(QWidget *parent) : QGroupBox(parent), m_group(new QButtonGroup(this))
+RadioGroup::RadioGroup(QWidget *parent) : QGroupBox(parent), m_group(new QButtonGroup(this))
 {
-    m_link.onChange = [this] { display(); };
-    connect(m_group, &QButtonGroup::idClicked, this, [this](int id) { choose(id); });
+    connect(m_group, &QButtonGroup::idClicked, this, &RadioGroup::chosen);
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(6, 2, 4, 2);
     grid->setHorizontalSpacing(2);
     grid->setVerticalSpacing(0);
+}
+
+void RadioGroup::setItems(const QStringList &captions, int columns)
+{
+    auto *grid = static_cast<QGridLayout *>(layout());
+    for (QAbstractButton *b : m_group->buttons()) {
+        m_group->removeButton(b);
+        delete b;
+    }
+    for (int i = 0; i < captions.size(); ++i) {
+        auto *b = new QRadioButton(captions.at(i), this);
+        b->setObjectName(objectName() + QLatin1Char('.') + captions.at(i));
+        m_group->addButton(b, i);
+        grid->addWidget(b, i / columns, i % columns);
+    }
+}
+
+int RadioGroup::itemIndex() const
+{
+    return m_group->checkedId();
+}
+
+void RadioGroup::setItemIndex(int index)
+{
+    // Exclusive buttons cannot all be unchecked; for "none" the rule is lifted a moment.
+    m_group->setExclusive(false);
+    for (QAbstractButton *b : m_group->buttons())
+        b->setChecked(m_group->id(b) == index);
+    m_group->setExclusive(true);
+}
+
+QAbstractButton *RadioGroup::button(int index) const
+{
+    return m_group->button(index);
+}
+
+DBRadioGroup::DBRadioGroup(QWidget *parent) : RadioGroup(parent)
+{
+    m_link.onChange = [this] { display(); };
+    connect(this, &RadioGroup::chosen, this, [this](int index) { choose(index); });
 }
 
 void DBRadioGroup::setDataSource(db::DataSource *source)
@@ -353,41 +392,16 @@ void DBRadioGroup::setDataField(const QString &name)
 
 void DBRadioGroup::setItems(const QStringList &captions, const QStringList &values, int columns)
 {
-    auto *grid = static_cast<QGridLayout *>(layout());
-    for (QAbstractButton *b : m_group->buttons()) {
-        m_group->removeButton(b);
-        delete b;
-    }
+    RadioGroup::setItems(captions, columns);
     m_values = values;
-    for (int i = 0; i < captions.size(); ++i) {
-        auto *b = new QRadioButton(captions.at(i), this);
-        b->setObjectName(objectName() + QLatin1Char('.') + captions.at(i));
-        m_group->addButton(b, i);
-        grid->addWidget(b, i / columns, i % columns);
-    }
     display();
-}
-
-int DBRadioGroup::itemIndex() const
-{
-    return m_group->checkedId();
-}
-
-QAbstractButton *DBRadioGroup::button(int index) const
-{
-    return m_group->button(index);
 }
 
 void DBRadioGroup::display()
 {
     m_displaying = true;
     const db::Field *f = m_link.field();
-    const int index = f ? int(m_values.indexOf(f->asString())) : -1;
-    m_group->setExclusive(false);
-    for (QAbstractButton *b : m_group->buttons())
-        b->setChecked(m_group->id(b) == index);
-    m_group->setExclusive(true);
-    setEnabled(true);
+    setItemIndex(f ? int(m_values.indexOf(f->asString())) : -1);
     m_displaying = false;
 }
 
@@ -397,10 +411,8 @@ void DBRadioGroup::choose(int index)
         return;
     guard([&] {
         db::Field *f = m_link.field();
-        if (!f || !m_link.canModify()) {
-            display();
+        if (!f || !m_link.canModify())
             return;
-        }
         m_link.edit();
         f->setAsString(m_values.value(index));
         emit changed();

@@ -107,18 +107,34 @@ private:
     bool m_displaying = false;
 };
 
+// A captioned group of choices, laid out in columns; at most one is chosen.
+class RadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit RadioGroup(QWidget *parent = nullptr);
+    void setItems(const QStringList &captions, int columns);
+    int itemIndex() const; // -1 when none is chosen
+    void setItemIndex(int index);
+    QAbstractButton *button(int index) const;
+
+signals:
+    // A user chose the item.
+    void chosen(int index);
+
+private:
+    QButtonGroup *m_group;
+};
+
 // A group of choices that store values in one field; a value that is not among them
 // shows no choice.
-class DBRadioGroup : public QGroupBox {
+class DBRadioGroup : public RadioGroup {
     Q_OBJECT
 public:
     explicit DBRadioGroup(QWidget *parent = nullptr);
     void setDataSource(db::DataSource *source);
     void setDataField(const QString &name);
-    // Captions and the values they store, laid out in the given number of columns.
+    // Captions and the values they store.
     void setItems(const QStringList &captions, const QStringList &values, int columns);
-    int itemIndex() const; // -1 when none is chosen
-    QAbstractButton *button(int index) const;
 
 signals:
     void changed();
@@ -128,7 +144,6 @@ private:
     void choose(int index);
 
     FieldLink m_link;
-    QButtonGroup *m_group;
     QStringList m_values;
     bool m_displaying = false;
 };
