@@ -1,7 +1,10 @@
 #include "app/Users.h"
 
 #include "app/VortalixLogin.h"
+#include "app/filter.h"
 #include "app/help1.h"
+#include "grants/Rights.h"
+#include "lookup/find.h"
 #include "data/Connections.h"
 #include "data/Statements.h"
 #include "platform/controls/Glyphs.h"
@@ -236,6 +239,7 @@ void TForm1::buildRightColumn()
 
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton2Click(); }); });
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
     connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
             [this] { guard([this] { DBLookupComboBox1CloseUp(); }); });
 }
@@ -262,6 +266,8 @@ void TForm1::buildRegister()
     SpeedButtonFilter = glyphButton(Panel5, QStringLiteral("SpeedButtonFilter"), controls::Glyph::Filter,
                                     QStringLiteral("Define Filter"));
     SpeedButtonFilter->setGeometry(254, 4, 24, 22);
+    connect(SpeedButton3, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton3Click(); }); });
+    connect(SpeedButtonFilter, &QToolButton::clicked, this, [this] { guard([this] { SpeedButtonFilterClick(); }); });
     DBText1 = new controls::DBText(Panel5);
     DBText1->setObjectName(QStringLiteral("DBText1"));
     DBText1->setGeometry(284, 4, 92, 22);
@@ -571,6 +577,100 @@ void TForm1::SpeedButton2Click()
 {
     FormHelp->show();
     FormHelp->raise();
+}
+
+void TForm1::SpeedButton3Click()
+{
+    const core::ModalResult result = FormFind->showModal();
+    db::Query *found = FormFind->ResultQuery;
+    if (!found)
+        return; // no search has run
+    // A program the register's filter hides is not found: the register stays.
+    if (result == core::ModalResult::OK && found->active() && !found->isEmpty())
+        userprogTable->findKey(found->fieldByName(QStringLiteral("prog_id")).asFloat());
+    found->close();
+}
+
+QString TForm1::filterText(const QList<QLineEdit *> &edits, int type)
+{
+    QString expression;
+    for (const QLineEdit *edit : edits) {
+        const QString text = edit->text();
+        if (text.isEmpty() || text == QLatin1String("*"))
+            continue;
+        // A quote in a pattern is doubled so that the pattern matches itself.
+        QString value = text;
+        value.replace(QLatin1Char('\''), QStringLiteral("''"));
+        expression += QStringLiteral(" and ") + edit->objectName().mid(4) + QStringLiteral("='") + value + QLatin1Char('\'');
+    }
+    if (type > 0)
+        expression += QStringLiteral(" and prog_type='") + QString::number(type) + QLatin1Char('\'');
+    return expression.mid(5);
+}
+
+bool TForm1::BuildFilter()
+{
+    const QString text = filterText(FormFilter->edits(), FormFilter->RadioGroup1->itemIndex());
+    if (text.size() > filterLimit) {
+        Messages::plain(QStringLiteral("The filter would be %1 characters long, and a filter holds at most %2. "
+                                       "Shorten the patterns; the filter stays as it was.")
+                            .arg(text.size())
+                            .arg(filterLimit));
+        return false;
+    }
+    userprogTable->setFiltered(false);
+    userprogTable->setFilter(text);
+    return true;
+}
+
+void TForm1::SpeedButtonFilterClick()
+{
+    switch (FormFilter->showModal()) {
+    case core::ModalResult::OK:
+        if (BuildFilter())
+            userprogTable->setFiltered(true);
+        break;
+    case core::ModalResult::No:
+        userprogTable->setFiltered(false);
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::BitBtn1Click()
+{
+    // Grants are written for a stored program in the company the selector shows.
+    if (!userprogTable->active() || userprogTablePROG_ID->isNull()) {
+        ShowStatus(QStringLiteral("The current program is not saved yet; save it before choosing its users"));
+        return;
+    }
+    if (DBLookupComboBox1->text().isEmpty() || !QueryDBs->active()
+        || QueryDBs->fieldByName(QStringLiteral("DB_NAME")).asString() != DBLookupComboBox1->text()) {
+        ShowStatus(QStringLiteral("Choose a company first"));
+        return;
+    }
+    DualListDlg->setWindowTitle(DBEdit1->text());
+    if (DualListDlg->showModal() != core::ModalResult::OK)
+        return;
+    const double program = userprogTablePROG_ID->asFloat();
+    const double company = QueryDBs->fieldByName(QStringLiteral("database_id")).asFloat();
+    {
+        // The new set replaces the old one as a whole, or not at all.
+        db::Transaction transaction(*Database1);
+        QueryDelete->paramByName(QStringLiteral("p_id")).setAsFloat(program);
+        QueryDelete->paramByName(QStringLiteral("d_id")).setAsFloat(company);
+        QueryDelete->execSql();
+        for (const QString &user : TDualListDlg::names(DualListDlg->DstList)) {
+            QueryAdd->paramByName(QStringLiteral("p_id")).setAsFloat(program);
+            QueryAdd->paramByName(QStringLiteral("uname")).setAsString(user);
+            QueryAdd->paramByName(QStringLiteral("d_id")).setAsFloat(company);
+            QueryAdd->execSql();
+        }
+        transaction.commit();
+    }
+    QueryUsers->close();
+    QueryUsers->open();
 }
 
 void TForm1::DBImage1Click()

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStatusBar>
@@ -90,6 +91,13 @@ public:
     void AskPassword(const QString &user);
     void FindUsers();
     void LoadIcon(const QString &fileName);
+    // Builds the register's filter text from the filter dialog, leaving the filter off.
+    // A filter longer than the register takes is refused with a message and nothing
+    // changes; returns whether the text was built.
+    bool BuildFilter();
+    // The filter text the dialog's patterns make, before any length check.
+    static QString filterText(const QList<QLineEdit *> &edits, int type);
+    static constexpr int filterLimit = 255;
 
     const core::StringList &passwords() const { return Passwords; }
     const core::StringList &serverUsers() const { return ServerUsers; }
@@ -116,6 +124,9 @@ private:
     void SpeedButton1Click();
     void DBLookupComboBox1CloseUp();
     void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButtonFilterClick();
+    void BitBtn1Click();
     void DBImage1Click();
     void DBComboBox1Exit();
     void DBRadioGroup1Change();
