@@ -1,9 +1,107 @@
 #include "lookup/find.h"
 
+#include "app/Users.h"
+#include "data/Statements.h"
+#include "platform/controls/Messages.h"
+
+#include <QHBoxLayout>
+#include <QStyle>
+#include <QVBoxLayout>
+
 TFormFind *FormFind = nullptr;
 
 TFormFind::TFormFind(QWidget *parent) : controls::Form(parent)
 {
     setObjectName(QStringLiteral("FormFind"));
     setWindowTitle(QStringLiteral("FormFind"));
+
+    QueryExe = new db::Query(this);
+    QueryExe->setObjectName(QStringLiteral("QueryExe"));
+    QueryExe->setConnection(Form1->Database1);
+    QueryExe->setSql(statements::QueryExe);
+    using db::FieldType;
+    QueryExe->addField(QStringLiteral("PROG_ID"), FieldType::Float).setVisible(false);
+    QueryExe->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20).setDisplayWidth(8);
+    QueryExe->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255).setDisplayWidth(32);
+    QueryExe->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255).setDisplayWidth(32);
+    QueryExe->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20).setDisplayWidth(8);
+
+    QueryUsr = new db::Query(this);
+    QueryUsr->setObjectName(QStringLiteral("QueryUsr"));
+    QueryUsr->setConnection(Form1->Database1);
+    QueryUsr->setSql(statements::QueryUsr);
+    QueryUsr->addField(QStringLiteral("USERNAME"), FieldType::String, 30).setDisplayWidth(8);
+    QueryUsr->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20).setDisplayWidth(8);
+    QueryUsr->addField(QStringLiteral("PROG_ID"), FieldType::Float).setVisible(false);
+    QueryUsr->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255).setDisplayWidth(32);
+
+    DataSource1 = new db::DataSource(this);
+
+    EditFind = new QLineEdit(QStringLiteral("%"), this);
+    EditFind->setObjectName(QStringLiteral("EditFind"));
+    controls::setCharCase(EditFind, controls::CharCase::Lower);
+    RadioButtonExe = new QRadioButton(QStringLiteral("EXE. name"), this);
+    RadioButtonExe->setObjectName(QStringLiteral("RadioButtonExe"));
+    RadioButtonExe->setChecked(true);
+    RadioButtonUser = new QRadioButton(QStringLiteral("Username"), this);
+    RadioButtonUser->setObjectName(QStringLiteral("RadioButtonUser"));
+    BitBtn3 = new QPushButton(QStringLiteral("Otsi"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    BitBtn3->setDefault(true);
+
+    DBGrid1 = new controls::DBGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setDataSource(DataSource1);
+    DBGrid1->setReadOnly(true);
+    DBGrid1->setRowSelect(true);
+
+    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    for (QPushButton *b : {BitBtn1, BitBtn2})
+        b->setAutoDefault(false);
+    setButtonResult(BitBtn1, core::ModalResult::OK);
+    setButtonResult(BitBtn2, core::ModalResult::Cancel);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(EditFind, 1);
+    top->addWidget(RadioButtonExe);
+    top->addWidget(RadioButtonUser);
+    top->addWidget(BitBtn3);
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(BitBtn1);
+    bottom->addWidget(BitBtn2);
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(top);
+    column->addWidget(DBGrid1, 1);
+    column->addLayout(bottom);
+    resize(640, 420);
+
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { controls::guard([this] { SpeedButton1Click(); }); });
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { DBGrid1DblClick(); });
+}
+
+void TFormFind::SpeedButton1Click()
+{
+    QueryExe->close();
+    QueryUsr->close();
+    if (RadioButtonExe->isChecked()) {
+        QueryExe->params()[0].setAsString(EditFind->text());
+        DataSource1->setDataSet(QueryExe);
+        QueryExe->open();
+        ResultQuery = QueryExe;
+    } else {
+        QueryUsr->paramByName(QStringLiteral("usr")).setAsString(EditFind->text());
+        QueryUsr->paramByName(QStringLiteral("dname")).setAsString(Form1->DBLookupComboBox1->text());
+        DataSource1->setDataSet(QueryUsr);
+        QueryUsr->open();
+        ResultQuery = QueryUsr;
+    }
+}
+
+void TFormFind::DBGrid1DblClick()
+{
+    setModalResult(core::ModalResult::OK);
 }
