@@ -1,9 +1,301 @@
 #include "grants/Rights.h"
 
+#include "app/Users.h"
+#include "data/Statements.h"
+#include "platform/controls/Messages.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
 TDualListDlg *DualListDlg = nullptr;
+
+// Draws the items of the dialog's lists the dialog's way.
+class DualListDelegate : public QStyledItemDelegate {
+public:
+    DualListDelegate(const TDualListDlg *dialog, bool source, QObject *parent)
+        : QStyledItemDelegate(parent), m_dialog(dialog), m_source(source) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (m_source)
+            m_dialog->SrcListDrawItem(painter, option, index);
+        else
+            m_dialog->DstListDrawItem(painter, option, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override
+    {
+        return QSize(option.rect.width(), option.fontMetrics.height() + 2);
+    }
+
+private:
+    const TDualListDlg *m_dialog;
+    bool m_source;
+};
+
+namespace {
+
+QListWidget *makeList(QWidget *parent, const QString &name)
+{
+    auto *list = new QListWidget(parent);
+    list->setObjectName(name);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setUniformItemSizes(true);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setBold(true);
+    list->setFont(font);
+    return list;
+}
+
+QPushButton *moveButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    QFont font = b->font();
+    font.setBold(true);
+    b->setFont(font);
+    b->setAutoDefault(false);
+    b->setFixedWidth(36);
+    return b;
+}
+
+} // namespace
 
 TDualListDlg::TDualListDlg(QWidget *parent) : controls::Form(parent)
 {
     setObjectName(QStringLiteral("DualListDlg"));
     setWindowTitle(QStringLiteral("users"));
+
+    gruserQuery = new db::Query(this);
+    gruserQuery->setObjectName(QStringLiteral("gruserQuery"));
+    gruserQuery->setConnection(Form1->Database1);
+    gruserQuery->setSql(statements::gruserQuery);
+    userQuery = new db::Query(this);
+    userQuery->setObjectName(QStringLiteral("userQuery"));
+    userQuery->setConnection(Form1->Database1);
+    userQuery->setSql(statements::userQuery);
+
+    // The header follows the main window's program and company.
+    ProgExeText = new controls::DBText(this);
+    ProgExeText->setObjectName(QStringLiteral("ProgExeText"));
+    ProgExeText->setDataSource(Form1->DataSource1);
+    ProgExeText->setDataField(QStringLiteral("PROG_EXE"));
+    DbNameText = new controls::DBText(this);
+    DbNameText->setObjectName(QStringLiteral("DbNameText"));
+    DbNameText->setDataSource(Form1->DataSourceDBs);
+    DbNameText->setDataField(QStringLiteral("DB_NAME"));
+    ServerText = new controls::DBText(this);
+    ServerText->setObjectName(QStringLiteral("ServerText"));
+    ServerText->setDataSource(Form1->DataSourceDBs);
+    ServerText->setDataField(QStringLiteral("SERVER"));
+    ServerText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (controls::DBText *t : {ProgExeText, DbNameText, ServerText}) {
+        QFont font = t->font();
+        font.setBold(true);
+        t->setFont(font);
+    }
+
+    SrcLabel = new QLabel(QStringLiteral("user List:"), this);
+    SrcLabel->setObjectName(QStringLiteral("SrcLabel"));
+    SrcList = makeList(this, QStringLiteral("SrcList"));
+    SrcList->setSortingEnabled(true);
+    SrcList->setItemDelegate(new DualListDelegate(this, true, SrcList));
+    DstLabel = new QLabel(QStringLiteral("Destination List:"), this);
+    DstLabel->setObjectName(QStringLiteral("DstLabel"));
+    DstList = makeList(this, QStringLiteral("DstList"));
+    DstList->setItemDelegate(new DualListDelegate(this, false, DstList));
+
+    IncludeBtn = moveButton(this, QStringLiteral("IncludeBtn"), QStringLiteral(">"));
+    IncAllBtn = moveButton(this, QStringLiteral("IncAllBtn"), QStringLiteral(">>"));
+    ExcludeBtn = moveButton(this, QStringLiteral("ExcludeBtn"), QStringLiteral("<"));
+    ExAllBtn = moveButton(this, QStringLiteral("ExAllBtn"), QStringLiteral("<<"));
+
+    CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    CancelBtn->setAutoDefault(false);
+    OKBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    setButtonResult(CancelBtn, core::ModalResult::Cancel);
+    setButtonResult(OKBtn, core::ModalResult::OK);
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(ProgExeText, 0, 0, 1, 3);
+    grid->addWidget(DbNameText, 1, 0);
+    grid->addWidget(ServerText, 1, 2);
+    grid->addWidget(SrcLabel, 2, 0);
+    grid->addWidget(DstLabel, 2, 2);
+    grid->addWidget(SrcList, 3, 0);
+    auto *buttons = new QVBoxLayout;
+    buttons->addStretch();
+    for (QPushButton *b : {IncludeBtn, IncAllBtn, ExcludeBtn, ExAllBtn})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    grid->addLayout(buttons, 3, 1);
+    grid->addWidget(DstList, 3, 2);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(CancelBtn);
+    bottom->addStretch();
+    bottom->addWidget(OKBtn);
+    grid->addLayout(bottom, 4, 0, 1, 3);
+    grid->setColumnMinimumWidth(0, 170);
+    grid->setColumnMinimumWidth(2, 170);
+    setFixedSize(420, 340);
+
+    auto handle = [this](QPushButton *b, void (TDualListDlg::*handler)()) {
+        connect(b, &QPushButton::clicked, this, [this, handler] { controls::guard([this, handler] { (this->*handler)(); }); });
+    };
+    handle(IncludeBtn, &TDualListDlg::IncludeBtnClick);
+    handle(IncAllBtn, &TDualListDlg::IncAllBtnClick);
+    handle(ExcludeBtn, &TDualListDlg::ExcludeBtnClick);
+    handle(ExAllBtn, &TDualListDlg::ExcAllBtnClick);
+}
+
+QStringList TDualListDlg::names(const QListWidget *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result.append(list->item(i)->text());
+    return result;
+}
+
+void TDualListDlg::FormShow()
+{
+    const QString company = Form1->DBLookupComboBox1->text();
+    const double program = Form1->userprogTablePROG_ID->asFloat();
+    DstList->clear();
+    gruserQuery->paramByName(QStringLiteral("d_name")).setAsString(company);
+    gruserQuery->paramByName(QStringLiteral("p_id")).setAsFloat(program);
+    gruserQuery->open();
+    for (gruserQuery->first(); !gruserQuery->eof(); gruserQuery->next())
+        DstList->addItem(gruserQuery->field(0).asString());
+    gruserQuery->close();
+
+    userQuery->close();
+    userQuery->paramByName(QStringLiteral("d_name")).setAsString(company);
+    userQuery->paramByName(QStringLiteral("p_id")).setAsFloat(program);
+    userQuery->open();
+    SrcList->clear();
+    // An account holding several dealer roles comes once per role; it is offered once.
+    QStringList offered;
+    for (userQuery->first(); !userQuery->eof(); userQuery->next()) {
+        const QString name = userQuery->field(0).asString();
+        if (!offered.contains(name)) {
+            offered.append(name);
+            SrcList->addItem(name);
+        }
+    }
+    userQuery->close();
+    SetButtons();
+}
+
+void TDualListDlg::IncludeBtnClick()
+{
+    const int index = GetFirstSelection(SrcList);
+    MoveSelected(SrcList, DstList);
+    SetItem(SrcList, index);
+}
+
+void TDualListDlg::ExcludeBtnClick()
+{
+    const int index = GetFirstSelection(DstList);
+    MoveSelected(DstList, SrcList);
+    SetItem(DstList, index);
+}
+
+void TDualListDlg::IncAllBtnClick()
+{
+    for (int i = 0; i < SrcList->count(); ++i)
+        DstList->addItem(SrcList->item(i)->clone());
+    SrcList->clear();
+    SetItem(SrcList, 0);
+}
+
+void TDualListDlg::ExcAllBtnClick()
+{
+    for (int i = 0; i < DstList->count(); ++i)
+        SrcList->addItem(DstList->item(i)->clone());
+    DstList->clear();
+    SetItem(DstList, 0);
+}
+
+void TDualListDlg::MoveSelected(QListWidget *list, QListWidget *items)
+{
+    // From the last to the first: the right list gets the lowest of the moved last.
+    for (int i = list->count() - 1; i >= 0; --i) {
+        if (list->item(i)->isSelected()) {
+            std::unique_ptr<QListWidgetItem> item(list->takeItem(i));
+            item->setSelected(false);
+            items->addItem(item.release());
+        }
+    }
+}
+
+int TDualListDlg::GetFirstSelection(const QListWidget *list) const
+{
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->isSelected())
+            return i;
+    }
+    return -1;
+}
+
+void TDualListDlg::SetItem(QListWidget *list, int index)
+{
+    list->setFocus();
+    const int last = list->count() - 1;
+    if (index == -1)
+        index = 0;
+    else if (index > last)
+        index = last;
+    if (index >= 0 && index <= last)
+        list->item(index)->setSelected(true);
+    SetButtons();
+}
+
+void TDualListDlg::SetButtons()
+{
+    const bool source = SrcList->count() > 0;
+    const bool destination = DstList->count() > 0;
+    IncludeBtn->setEnabled(source);
+    IncAllBtn->setEnabled(source);
+    ExcludeBtn->setEnabled(destination);
+    ExAllBtn->setEnabled(destination);
+}
+
+void TDualListDlg::SrcListDrawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    drawItem(painter, option, index);
+}
+
+void TDualListDlg::DstListDrawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    drawItem(painter, option, index);
+}
+
+QColor TDualListDlg::textColour(const QString &name, bool selected, const QPalette &palette) const
+{
+    if (selected)
+        return palette.color(QPalette::HighlightedText);
+    if (Form1->serverUsers().contains(name))
+        return palette.color(QPalette::Active, QPalette::WindowText);
+    return palette.color(QPalette::Disabled, QPalette::WindowText);
+}
+
+void TDualListDlg::drawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const bool selected = option.state & QStyle::State_Selected;
+    const QPalette &palette = option.palette;
+    painter->save();
+    painter->fillRect(option.rect, selected ? palette.highlight() : palette.base());
+    const QString name = index.data().toString();
+    painter->setPen(textColour(name, selected, palette));
+    painter->setFont(option.font);
+    painter->drawText(option.rect.adjusted(2, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, name);
+    painter->restore();
 }

@@ -1,12 +1,63 @@
 #pragma once
 
+#include "platform/controls/DataControls.h"
 #include "platform/controls/Form.h"
+#include "platform/db/Query.h"
 
-// Chooses the users who may run one program in one company.
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyleOptionViewItem>
+
+// Decides which users may run one program in one company: candidates on the left, the
+// users granted on the right. The main window writes the right-hand list when the dialog
+// closes with OK.
 class TDualListDlg : public controls::Form {
     Q_OBJECT
 public:
     explicit TDualListDlg(QWidget *parent = nullptr);
+
+    controls::DBText *ProgExeText = nullptr;
+    controls::DBText *DbNameText = nullptr;
+    controls::DBText *ServerText = nullptr;
+    QLabel *SrcLabel = nullptr;
+    QListWidget *SrcList = nullptr;
+    QPushButton *IncludeBtn = nullptr;
+    QPushButton *IncAllBtn = nullptr;
+    QPushButton *ExcludeBtn = nullptr;
+    QPushButton *ExAllBtn = nullptr;
+    QLabel *DstLabel = nullptr;
+    QListWidget *DstList = nullptr;
+    QPushButton *CancelBtn = nullptr;
+    QPushButton *OKBtn = nullptr;
+
+    db::Query *gruserQuery = nullptr;
+    db::Query *userQuery = nullptr;
+
+    // The names of a list, top to bottom.
+    static QStringList names(const QListWidget *list);
+    // The colour a name is drawn in: the selection's, or greyed when the server has no
+    // account of that name.
+    QColor textColour(const QString &name, bool selected, const QPalette &palette) const;
+
+    void IncludeBtnClick();
+    void ExcludeBtnClick();
+    void IncAllBtnClick();
+    void ExcAllBtnClick();
+    void MoveSelected(QListWidget *list, QListWidget *items);
+    int GetFirstSelection(const QListWidget *list) const;
+    void SetItem(QListWidget *list, int index);
+    void SetButtons();
+
+protected:
+    void formShow() override { FormShow(); }
+
+private:
+    friend class DualListDelegate;
+    void FormShow();
+    void SrcListDrawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
+    void DstListDrawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
+    void drawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
 };
 
 extern TDualListDlg *DualListDlg;
