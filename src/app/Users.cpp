@@ -137,17 +137,11 @@ void TForm1::buildData()
     DataSource1 = new db::DataSource(this);
     DataSource1->setDataSet(userprogTable);
 
-    QueryDBs = new db::Query(this);
-    QueryDBs->setObjectName(QStringLiteral("QueryDBs"));
-    QueryDBs->setConnection(Database1);
-    QueryDBs->setSql(statements::QueryDBs);
+    QueryDBs = new db::Query(QStringLiteral("QueryDBs"), Database1, statements::QueryDBs, this);
     DataSourceDBs = new db::DataSource(this);
     DataSourceDBs->setDataSet(QueryDBs);
 
-    QueryUsers = new db::Query(this);
-    QueryUsers->setObjectName(QStringLiteral("QueryUsers"));
-    QueryUsers->setConnection(Database1);
-    QueryUsers->setSql(statements::QueryUsers);
+    QueryUsers = new db::Query(QStringLiteral("QueryUsers"), Database1, statements::QueryUsers, this);
     QueryUsers->addField(QStringLiteral("USERNAME"), FieldType::String, 30);
     QueryUsers->addField(QStringLiteral("DATABASE_ID"), FieldType::Float);
     QueryUsers->addField(QStringLiteral("DB_NAME"), FieldType::String, 20);
@@ -156,26 +150,14 @@ void TForm1::buildData()
     DataSourceUsers = new db::DataSource(this);
     DataSourceUsers->setDataSet(QueryUsers);
 
-    Query2 = new db::Query(this);
-    Query2->setObjectName(QStringLiteral("Query2"));
-    Query2->setConnection(Database1);
-    Query2->setSql(statements::Query2);
+    Query2 = new db::Query(QStringLiteral("Query2"), Database1, statements::Query2, this);
     DataSource3 = new db::DataSource(this);
     DataSource3->setDataSet(Query2);
 
-    QueryDBusers = new db::Query(this);
-    QueryDBusers->setObjectName(QStringLiteral("QueryDBusers"));
-    QueryDBusers->setConnection(Database2);
-    QueryDBusers->setSql(statements::QueryDBusers);
+    QueryDBusers = new db::Query(QStringLiteral("QueryDBusers"), Database2, statements::QueryDBusers, this);
 
-    QueryDelete = new db::Query(this);
-    QueryDelete->setObjectName(QStringLiteral("QueryDelete"));
-    QueryDelete->setConnection(Database1);
-    QueryDelete->setSql(statements::MainQueryDelete);
-    QueryAdd = new db::Query(this);
-    QueryAdd->setObjectName(QStringLiteral("QueryAdd"));
-    QueryAdd->setConnection(Database1);
-    QueryAdd->setSql(statements::MainQueryAdd);
+    QueryDelete = new db::Query(QStringLiteral("QueryDelete"), Database1, statements::MainQueryDelete, this);
+    QueryAdd = new db::Query(QStringLiteral("QueryAdd"), Database1, statements::MainQueryAdd, this);
 
     OpenDialog1 = new QFileDialog(this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));

@@ -71,14 +71,8 @@ TDualListDlg::TDualListDlg(QWidget *parent) : controls::Form(parent)
     setObjectName(QStringLiteral("DualListDlg"));
     setWindowTitle(QStringLiteral("users"));
 
-    gruserQuery = new db::Query(this);
-    gruserQuery->setObjectName(QStringLiteral("gruserQuery"));
-    gruserQuery->setConnection(Form1->Database1);
-    gruserQuery->setSql(statements::gruserQuery);
-    userQuery = new db::Query(this);
-    userQuery->setObjectName(QStringLiteral("userQuery"));
-    userQuery->setConnection(Form1->Database1);
-    userQuery->setSql(statements::userQuery);
+    gruserQuery = new db::Query(QStringLiteral("gruserQuery"), Form1->Database1, statements::gruserQuery, this);
+    userQuery = new db::Query(QStringLiteral("userQuery"), Form1->Database1, statements::userQuery, this);
 
     // The header follows the main window's program and company.
     ProgExeText = new controls::DBText(this);

@@ -15,10 +15,7 @@ TFormFind::TFormFind(QWidget *parent) : controls::Form(parent)
     setObjectName(QStringLiteral("FormFind"));
     setWindowTitle(QStringLiteral("FormFind"));
 
-    QueryExe = new db::Query(this);
-    QueryExe->setObjectName(QStringLiteral("QueryExe"));
-    QueryExe->setConnection(Form1->Database1);
-    QueryExe->setSql(statements::QueryExe);
+    QueryExe = new db::Query(QStringLiteral("QueryExe"), Form1->Database1, statements::QueryExe, this);
     using db::FieldType;
     QueryExe->addField(QStringLiteral("PROG_ID"), FieldType::Float).setVisible(false);
     QueryExe->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20).setDisplayWidth(8);
@@ -26,10 +23,7 @@ TFormFind::TFormFind(QWidget *parent) : controls::Form(parent)
     QueryExe->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255).setDisplayWidth(32);
     QueryExe->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20).setDisplayWidth(8);
 
-    QueryUsr = new db::Query(this);
-    QueryUsr->setObjectName(QStringLiteral("QueryUsr"));
-    QueryUsr->setConnection(Form1->Database1);
-    QueryUsr->setSql(statements::QueryUsr);
+    QueryUsr = new db::Query(QStringLiteral("QueryUsr"), Form1->Database1, statements::QueryUsr, this);
     QueryUsr->addField(QStringLiteral("USERNAME"), FieldType::String, 30).setDisplayWidth(8);
     QueryUsr->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20).setDisplayWidth(8);
     QueryUsr->addField(QStringLiteral("PROG_ID"), FieldType::Float).setVisible(false);

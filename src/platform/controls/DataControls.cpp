@@ -12,6 +12,33 @@
 
 namespace controls {
 
+namespace {
+
+// A focus that moves to the control's own list or leaves with the window is no leaving.
+bool leavesControl(const QFocusEvent *event)
+{
+    return event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason;
+}
+
+// Puts the dataset into edit for the first keystroke. Entering edit may show the row
+// anew, so what was typed is put back. False when the dataset refused (the error box has
+// said why).
+bool beginTyping(FieldLink &link, const QString &typed, const std::function<QString()> &shown,
+                 const std::function<void()> &putBack)
+{
+    try {
+        link.edit();
+    } catch (const std::exception &e) {
+        Messages::error(errorText(e));
+        return false;
+    }
+    if (shown() != typed)
+        putBack();
+    return true;
+}
+
+} // namespace
+
 QValidator::State CaseValidator::validate(QString &input, int &) const
 {
     if (m_case == CharCase::Upper)
@@ -72,21 +99,16 @@ DBEdit::DBEdit(QWidget *parent) : QLineEdit(parent)
     connect(this, &QLineEdit::textEdited, this, [this] {
         if (m_displaying)
             return;
-        // Entering edit may show the row anew; what was typed stays.
         const QString typed = text();
         const int cursor = cursorPosition();
-        try {
-            m_link.edit();
-        } catch (const std::exception &e) {
-            Messages::error(errorText(e));
+        if (!beginTyping(m_link, typed, [this] { return text(); }, [&] {
+                m_displaying = true;
+                setText(typed);
+                setCursorPosition(cursor);
+                m_displaying = false;
+            })) {
             display();
             return;
-        }
-        if (text() != typed) {
-            m_displaying = true;
-            setText(typed);
-            setCursorPosition(cursor);
-            m_displaying = false;
         }
         m_modified = true;
     });
@@ -145,7 +167,7 @@ void DBEdit::focusInEvent(QFocusEvent *event)
 void DBEdit::focusOutEvent(QFocusEvent *event)
 {
     QLineEdit::focusOutEvent(event);
-    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    if (!leavesControl(event))
         return;
     guard([this] { write(); });
     if (!m_modified)
@@ -173,20 +195,16 @@ DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent)
             return;
         const QString typed = toPlainText();
         const int cursor = textCursor().position();
-        try {
-            m_link.edit();
-        } catch (const std::exception &e) {
-            Messages::error(errorText(e));
+        if (!beginTyping(m_link, typed, [this] { return toPlainText(); }, [&] {
+                m_displaying = true;
+                setPlainText(typed);
+                QTextCursor c = textCursor();
+                c.setPosition(std::min<int>(cursor, int(typed.size())));
+                setTextCursor(c);
+                m_displaying = false;
+            })) {
             display();
             return;
-        }
-        if (toPlainText() != typed) {
-            m_displaying = true;
-            setPlainText(typed);
-            QTextCursor c = textCursor();
-            c.setPosition(std::min<int>(cursor, int(typed.size())));
-            setTextCursor(c);
-            m_displaying = false;
         }
         m_modified = true;
     });
@@ -227,7 +245,7 @@ void DBMemo::write()
 void DBMemo::focusOutEvent(QFocusEvent *event)
 {
     QPlainTextEdit::focusOutEvent(event);
-    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    if (!leavesControl(event))
         return;
     guard([this] { write(); });
 }
@@ -281,18 +299,14 @@ void DBComboBox::userChanged()
         return;
     const QString typed = currentText();
     const int cursor = lineEdit()->cursorPosition();
-    try {
-        m_link.edit();
-    } catch (const std::exception &e) {
-        Messages::error(errorText(e));
+    if (!beginTyping(m_link, typed, [this] { return currentText(); }, [&] {
+            m_displaying = true;
+            setEditText(typed);
+            lineEdit()->setCursorPosition(cursor);
+            m_displaying = false;
+        })) {
         display();
         return;
-    }
-    if (currentText() != typed) {
-        m_displaying = true;
-        setEditText(typed);
-        lineEdit()->setCursorPosition(cursor);
-        m_displaying = false;
     }
     m_modified = true;
 }
@@ -322,7 +336,7 @@ void DBComboBox::write()
 void DBComboBox::focusOutEvent(QFocusEvent *event)
 {
     QComboBox::focusOutEvent(event);
-    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    if (!leavesControl(event))
         return;
     guard([this] { write(); });
     emit exited();

@@ -562,11 +562,7 @@ void DataSet::post()
     const auto pos = std::find(m_visible.begin(), m_visible.end(), at);
     m_cur = pos != m_visible.end() ? int(pos - m_visible.begin())
                                    : std::min(oldCur, recordCount() - 1);
-    m_modified = false;
-    m_oldValues.clear();
-    m_state = DataSetState::Browse;
-    notify(DataEvent::StateChanged);
-    notify(DataEvent::DataChanged);
+    returnToBrowse();
     if (afterPost)
         afterPost(*this);
 }
@@ -579,11 +575,7 @@ void DataSet::cancel()
         dropInsertedRow();
     else
         m_rows[std::size_t(m_visible[std::size_t(m_cur)])] = m_oldValues;
-    m_modified = false;
-    m_oldValues.clear();
-    m_state = DataSetState::Browse;
-    notify(DataEvent::StateChanged);
-    notify(DataEvent::DataChanged);
+    returnToBrowse();
 }
 
 void DataSet::remove()
@@ -607,6 +599,11 @@ void DataSet::remove()
             --v;
     }
     m_cur = std::min(m_cur, recordCount() - 1);
+    returnToBrowse();
+}
+
+void DataSet::returnToBrowse()
+{
     m_modified = false;
     m_oldValues.clear();
     m_state = DataSetState::Browse;

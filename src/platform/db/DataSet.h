@@ -165,6 +165,7 @@ private:
     void beginNewRow(int visiblePosition);
     void dropInsertedRow();
     void setState(DataSetState state);
+    void returnToBrowse();
     Row identityOf(const Row &row) const;
     int findIdentity(const Row &identity, int hint) const;
     bool passesFilter(const Row &row) const;

@@ -24,6 +24,14 @@ bool sameParams(const BoundParams &a, const BoundParams &b)
 
 Query::Query(QObject *parent) : DataSet(parent) {}
 
+Query::Query(const QString &name, Connection *connection, const QStringList &sql, QObject *parent)
+    : DataSet(parent)
+{
+    setObjectName(name);
+    setConnection(connection);
+    setSql(sql);
+}
+
 void Query::setSql(const QStringList &lines)
 {
     if (active())

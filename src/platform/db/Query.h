@@ -16,6 +16,8 @@ class Query : public DataSet {
     Q_OBJECT
 public:
     explicit Query(QObject *parent = nullptr);
+    // A named query of a window on a connection, with its statement.
+    Query(const QString &name, Connection *connection, const QStringList &sql, QObject *parent);
 
     const QStringList &sql() const { return m_sql; }
     void setSql(const QStringList &lines);
