@@ -81,7 +81,9 @@ QString inputMaskOf(const QString &editMask)
                    || c == QLatin1Char('c') || c == QLatin1Char('>') || c == QLatin1Char('<')) {
             mask += c == QLatin1Char('C') ? QLatin1Char('X') : (c == QLatin1Char('c') ? QLatin1Char('x') : c);
         } else {
-            mask += QLatin1Char('\\');
+            // Characters with a meaning in a line edit's mask are escaped to stand for themselves.
+            if (QStringLiteral("AaNnXx90Dd#HhBb<>!;\\[]{}").contains(c))
+                mask += QLatin1Char('\\');
             mask += c;
         }
     }
