@@ -51,6 +51,7 @@ private slots:
     void aFileWithoutAnIconLeavesTheBoxWhite_data();
     void aFileWithoutAnIconLeavesTheBoxWhite();
     void loadingAnIconWhileClosedChangesNothing();
+    void theIconBoxAsksForAnExecutable();
 };
 
 void TestRegister::theControlsShowTheCurrentProgram()
@@ -305,6 +306,40 @@ void TestRegister::loadingAnIconWhileClosedChangesNothing()
     Form1->DBComboBox1->setFocus();
     Form1->DBEdit1->setFocus();
     QCOMPARE(f.messages.texts(MessageKind::Error), QStringList{QStringLiteral("Cannot perform this operation on a closed dataset")});
+}
+
+void TestRegister::theIconBoxAsksForAnExecutable()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    QTemporaryDir dir;
+    const QString exe = dir.filePath(QStringLiteral("CARDISS.EXE"));
+    QFile file(exe);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(testpe::build(testpe::twoIconImage(testpe::Format::Pe32Plus)).bytes);
+    file.close();
+    QCOMPARE(Form1->OpenDialog1->nameFilters(), QStringList{QStringLiteral("programmid (*.exe)")});
+    QCOMPARE(Form1->OpenDialog1->defaultSuffix(), QStringLiteral("exe"));
+    Form1->OpenDialog1->setOption(QFileDialog::DontUseNativeDialog); // a dialog the test can answer
+    {
+        testsupport::ModalDriver driver;
+        driver.then([&](QWidget *dialog) {
+            QCOMPARE(dialog, static_cast<QWidget *>(Form1->OpenDialog1));
+            // Typed into the name box, as a user does (the box has the focus).
+            Form1->OpenDialog1->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(exe);
+            static_cast<QDialog *>(Form1->OpenDialog1)->accept(); // the file dialog hides its own
+        });
+        QTest::mouseClick(Form1->DBImage1, Qt::LeftButton);
+    }
+    QCOMPARE(Form1->DBImage1->picture().size(), QSize(32, 32));
+    // Cancelling the dialog changes nothing.
+    {
+        testsupport::ModalDriver driver;
+        driver.then([](QWidget *) { Form1->OpenDialog1->reject(); });
+        QTest::mouseClick(Form1->DBImage1, Qt::LeftButton);
+    }
+    QCOMPARE(Form1->DBImage1->picture().size(), QSize(32, 32));
+    QVERIFY(f.messages.entries().isEmpty());
 }
 
 QTEST_MAIN(TestRegister)

@@ -1,0 +1,234 @@
+#include "TempServers.h"
+#include "WindowDriver.h"
+
+#include "platform/controls/DBGrid.h"
+#include "platform/controls/DBLookup.h"
+#include "platform/controls/DataControls.h"
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace controls;
+
+namespace {
+
+// A window holding the controls under test, shown and active so that focus moves as a
+// user's does.
+struct Window {
+    QWidget widget;
+    void show()
+    {
+        widget.resize(400, 300);
+        widget.show();
+        widget.activateWindow();
+        if (!QTest::qWaitForWindowActive(&widget))
+            QTest::qFail("the window did not become active", __FILE__, __LINE__);
+    }
+};
+
+std::unique_ptr<db::Table> companies(db::Connection &c)
+{
+    auto t = std::make_unique<db::Table>();
+    t->setConnection(&c);
+    t->setTableName(QStringLiteral("V_SYSPARAMS"));
+    t->setIndexFieldNames(QStringLiteral("V_COMPANY"));
+    t->setUpdateMode(db::Table::UpdateMode::WhereAll);
+    return t;
+}
+
+} // namespace
+
+class TestControls : public QObject {
+    Q_OBJECT
+private slots:
+    void inputMasks_data();
+    void inputMasks();
+    void anUpperCaseEditStoresCapitals();
+    void lookupControlsKeyTheirRows();
+    void aGridEditsInPlace();
+    void aGridStartsAndDropsNewRows();
+    void theGridFollowsTheCursorAndMovesIt();
+};
+
+void TestControls::inputMasks_data()
+{
+    QTest::addColumn<QString>("editMask");
+    QTest::addColumn<QString>("inputMask");
+    QTest::newRow("date") << "!99/99/00;1;_" << "00/00/99;_";
+    QTest::newRow("no mask") << "" << "";
+    QTest::newRow("letters and literal") << "LL-000;0; " << "AA-999; ";
+    QTest::newRow("a mask character as a literal") << "00\\D" << "99\\D;_";
+}
+
+void TestControls::inputMasks()
+{
+    QFETCH(QString, editMask);
+    QFETCH(QString, inputMask);
+    QCOMPARE(inputMaskOf(editMask), inputMask);
+}
+
+void TestControls::anUpperCaseEditStoresCapitals()
+{
+    testsupport::TempServers servers;
+    auto c = servers.connect();
+    auto t = companies(*c);
+    db::DataSource source;
+    source.setDataSet(t.get());
+    t->open();
+    Window w;
+    auto *edit = new DBEdit(&w.widget);
+    auto *other = new DBEdit(&w.widget);
+    edit->setDataSource(&source);
+    edit->setDataField(QStringLiteral("DB_NAME"));
+    edit->setCharCase(CharCase::Upper);
+    w.show();
+    QCOMPARE(edit->text(), QStringLiteral("VORTA"));
+    QCOMPARE(edit->maxLength(), 20);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("pank"));
+    QCOMPARE(edit->text(), QStringLiteral("PANK"));
+    QCOMPARE(t->state(), db::DataSetState::Edit);
+    other->setFocus(); // leaving writes the text into the field
+    QCOMPARE(t->fieldByName(QStringLiteral("DB_NAME")).asString(), QStringLiteral("PANK"));
+    t->post();
+    QCOMPARE(testsupport::column(*c, QStringLiteral("select db_name from v_sysparams where v_company = 1")),
+             QStringList{QStringLiteral("PANK")});
+}
+
+void TestControls::lookupControlsKeyTheirRows()
+{
+    testsupport::TempServers servers;
+    auto c = servers.connect();
+    db::Query list(QStringLiteral("list"), c.get(),
+                   {QStringLiteral("select to_char(v_company) database_id, db_name from v_sysparams order by database_id")}, nullptr);
+    db::DataSource source;
+    source.setDataSet(&list);
+    DBLookupListBox box;
+    box.setListSource(&source);
+    box.setKeyField(QStringLiteral("DATABASE_ID"));
+    box.setListField(QStringLiteral("DB_NAME"));
+    DBLookupComboBox combo;
+    combo.setListSource(&source);
+    combo.setKeyField(QStringLiteral("DATABASE_ID"));
+    combo.setListField(QStringLiteral("DB_NAME"));
+    QCOMPARE(box.count(), 0); // the list is closed
+    list.open();
+    QCOMPARE(box.count(), 3);
+    QCOMPARE(box.item(1)->text(), QStringLiteral("FONDID"));
+    QVERIFY(box.keyValue().isNull());
+    QSignalSpy chosen(&box, &DBLookupListBox::chosen);
+    box.choose(2);
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(box.keyValue().toString(), QStringLiteral("2"));
+    QCOMPARE(list.fieldByName(QStringLiteral("DB_NAME")).asString(), QStringLiteral("LIISING")); // the list moved
+    // A key given as a number finds the row keyed by its text.
+    combo.setKeyValue(10);
+    QCOMPARE(combo.text(), QStringLiteral("FONDID"));
+    QCOMPARE(list.fieldByName(QStringLiteral("DB_NAME")).asString(), QStringLiteral("FONDID"));
+    combo.setKeyValue(7);
+    QCOMPARE(combo.text(), QString());
+    QCOMPARE(combo.keyValue().toInt(), 7);
+    // Reopened rows keep the chosen line.
+    box.setKeyValue(QStringLiteral("1"));
+    list.close();
+    list.open();
+    QCOMPARE(box.currentRow(), 0);
+    QSignalSpy closed(&combo, &DBLookupComboBox::closeUp);
+    combo.hidePopup();
+    QVERIFY(closed.wait(500));
+}
+
+void TestControls::aGridEditsInPlace()
+{
+    testsupport::TempServers servers;
+    auto c = servers.connect();
+    auto t = companies(*c);
+    db::DataSource source;
+    source.setDataSet(t.get());
+    t->open();
+    Window w;
+    auto *grid = new DBGrid(&w.widget);
+    grid->setDataSource(&source);
+    grid->setColumns({{QStringLiteral("V_COMPANY"), QStringLiteral("ID"), 4}, {QStringLiteral("DB_NAME"), QStringLiteral("Short name"), 0}});
+    w.show();
+    QCOMPARE(grid->titles(), (QStringList{QStringLiteral("ID"), QStringLiteral("Short name")}));
+    QCOMPARE(grid->model()->rowCount(), 3);
+    QVERIFY(grid->model()->flags(grid->model()->index(1, 1)) & Qt::ItemIsEditable);
+    QVERIFY(grid->model()->setData(grid->model()->index(1, 1), QStringLiteral("FONDID2"), Qt::EditRole));
+    QCOMPARE(t->recNo(), 1);
+    QCOMPARE(t->state(), db::DataSetState::Edit);
+    QCOMPARE(grid->model()->headerData(1, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("✎"));
+    t->post();
+    QCOMPARE(testsupport::column(*c, QStringLiteral("select db_name from v_sysparams where v_company = 2")),
+             QStringList{QStringLiteral("FONDID2")});
+    grid->setReadOnly(true);
+    QVERIFY(!(grid->model()->flags(grid->model()->index(1, 1)) & Qt::ItemIsEditable));
+}
+
+void TestControls::aGridStartsAndDropsNewRows()
+{
+    testsupport::TempServers servers;
+    testsupport::MessageLog messages;
+    auto c = servers.connect();
+    auto t = companies(*c);
+    db::DataSource source;
+    source.setDataSet(t.get());
+    t->open();
+    Window w;
+    auto *grid = new DBGrid(&w.widget);
+    auto *elsewhere = new QLineEdit(&w.widget);
+    grid->setDataSource(&source);
+    w.show();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QCOMPARE(t->state(), db::DataSetState::Insert);
+    QCOMPARE(grid->model()->rowCount(), 4);
+    elsewhere->setFocus(); // nothing typed: the new row goes
+    QCOMPARE(t->state(), db::DataSetState::Browse);
+    QCOMPARE(grid->model()->rowCount(), 3);
+    // Down from the last row starts a new row too.
+    grid->setFocus();
+    t->last();
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(t->state(), db::DataSetState::Insert);
+    QCOMPARE(t->recNo(), 3);
+    QTest::keyClick(grid, Qt::Key_Escape);
+    QCOMPARE(grid->model()->rowCount(), 3);
+    // Ctrl+Delete asks first.
+    messages.answer({false});
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("Delete record?")});
+    QCOMPARE(t->recordCount(), 3);
+}
+
+void TestControls::theGridFollowsTheCursorAndMovesIt()
+{
+    testsupport::TempServers servers;
+    auto c = servers.connect();
+    db::Query q(QStringLiteral("q"), c.get(), {QStringLiteral("select prog_id, prog_exe from vortalix_prog order by prog_id")}, nullptr);
+    db::DataSource source;
+    source.setDataSet(&q);
+    Window w;
+    auto *grid = new DBGrid(&w.widget);
+    grid->setDataSource(&source);
+    grid->setRowSelect(true);
+    w.show();
+    q.open();
+    QCOMPARE(grid->currentIndex().row(), 0);
+    q.setRecNo(5);
+    QCOMPARE(grid->currentIndex().row(), 5);
+    QCOMPARE(grid->model()->headerData(5, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("▶"));
+    QCOMPARE(grid->model()->headerData(4, Qt::Vertical, Qt::DisplayRole).toString(), QString());
+    grid->setCurrentIndex(grid->model()->index(8, 1));
+    QCOMPARE(q.recNo(), 8);
+    QCOMPARE(q.fieldByName(QStringLiteral("PROG_EXE")).asString(), grid->model()->index(8, 1).data().toString());
+    q.setFilter(QStringLiteral("prog_exe='CARD*'"));
+    q.setFiltered(true);
+    QCOMPARE(grid->model()->rowCount(), 3);
+}
+
+QTEST_MAIN(TestControls)
+#include "tst_controls.moc"
