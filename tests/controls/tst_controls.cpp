@@ -136,6 +136,11 @@ void TestControls::lookupControlsKeyTheirRows()
     list.close();
     list.open();
     QCOMPARE(box.currentRow(), 0);
+    combo.setKeyValue(2);
+    list.close();
+    list.open();
+    QCOMPARE(combo.text(), QStringLiteral("LIISING"));
+    QCOMPARE(list.fieldByName(QStringLiteral("DB_NAME")).asString(), QStringLiteral("LIISING"));
     QSignalSpy closed(&combo, &DBLookupComboBox::closeUp);
     combo.hidePopup();
     QVERIFY(closed.wait(500));

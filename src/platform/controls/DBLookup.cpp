@@ -101,6 +101,10 @@ void DBLookupComboBox::rebuild()
     const int row = m_list.rowOfKey(m_key);
     setCurrentIndex(row);
     m_rebuilding = false;
+    // Reopened rows stand on the chosen one again, so the list's current row and the
+    // text shown name the same row.
+    if (row >= 0)
+        guard([&] { m_list.moveTo(row); });
 }
 
 void DBLookupComboBox::setKeyValue(const QVariant &key)

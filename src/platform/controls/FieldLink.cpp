@@ -41,10 +41,7 @@ void FieldLink::dataEvent(db::DataEvent event, db::Field *changed)
             onChange();
         break;
     case db::DataEvent::StateChanged:
-        // Values change with the state only through the events above.
-        if (onStateChange)
-            onStateChange();
-        break;
+        break; // values change with the state only through the events above
     case db::DataEvent::UpdateRecord:
         if (onUpdate)
             onUpdate();

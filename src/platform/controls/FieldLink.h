@@ -12,7 +12,6 @@ class FieldLink : public db::DataLink {
 public:
     QString fieldName;
     std::function<void()> onChange;      // the value, the row or the dataset changed
-    std::function<void()> onStateChange; // browse, edit, insert or closed
     std::function<void()> onUpdate;      // write what the control holds into the field
 
     db::Field *field() const;

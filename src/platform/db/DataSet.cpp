@@ -536,8 +536,6 @@ void DataSet::post()
     if (!isEditing())
         throw DbError(QStringLiteral("Dataset not in edit or insert mode"));
     updateRecord();
-    if (beforePost)
-        beforePost(*this);
     for (const auto &f : m_fields)
         f->validate();
     const int rowIndex = m_visible[std::size_t(m_cur)];

@@ -119,7 +119,6 @@ public:
     // Hooks; an exception thrown by one stops the operation.
     Hook beforeOpen;
     Hook afterOpen;
-    Hook beforePost;
     Hook afterPost;
     Hook onNewRecord;
 
