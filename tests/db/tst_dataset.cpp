@@ -99,6 +99,7 @@ private slots:
     void transactions();
     void controlsWriteBeforeAPost();
     void emptyDataSetEditStartsARow();
+    void hooksRunAroundOpeningPostingAndNewRows();
 };
 
 void TestDataSet::browsingAQuery()
@@ -551,6 +552,48 @@ void TestDataSet::emptyDataSetEditStartsARow()
     QCOMPARE(t->recordCount(), 1);
     t->checkBrowseMode(); // nothing typed: the row is dropped
     QVERIFY(t->isEmpty());
+}
+
+void TestDataSet::hooksRunAroundOpeningPostingAndNewRows()
+{
+    TempServers servers;
+    auto a = servers.connect();
+    QStringList calls;
+    Query q;
+    q.setConnection(a.get());
+    q.setSql({QStringLiteral("select db_name from v_sysparams where v_company = :company")});
+    q.beforeOpen = [&](DataSet &ds) {
+        calls << QStringLiteral("before");
+        static_cast<Query &>(ds).paramByName(QStringLiteral("company")).setAsFloat(10); // parameters are set here
+    };
+    q.afterOpen = [&](DataSet &ds) { calls << QStringLiteral("after:") + ds.fieldByName(QStringLiteral("DB_NAME")).asString(); };
+    q.open();
+    QCOMPARE(calls, (QStringList{QStringLiteral("before"), QStringLiteral("after:FONDID")}));
+
+    // A new row's starting values come from the hook and count as no change.
+    auto t = companies(*a, Table::UpdateMode::WhereAll);
+    int posted = 0;
+    t->onNewRecord = [](DataSet &ds) {
+        ds.fieldByName(QStringLiteral("ID")).setAsFloat(1);
+        ds.fieldByName(QStringLiteral("V_COMPANY")).setAsFloat(20);
+    };
+    t->afterPost = [&](DataSet &) { ++posted; };
+    t->open();
+    t->append();
+    QCOMPARE(t->fieldByName(QStringLiteral("V_COMPANY")).asFloat(), 20.0);
+    QVERIFY(!t->modified());
+    t->checkBrowseMode();
+    QCOMPARE(t->recordCount(), 3); // dropped: nothing was typed
+    QCOMPARE(posted, 0);
+    t->append();
+    t->fieldByName(QStringLiteral("DB_NAME")).setAsString(QStringLiteral("UUS"));
+    t->post();
+    QCOMPARE(posted, 1);
+    // A hook that fails stops the operation and leaves no half-made row.
+    t->onNewRecord = [](DataSet &) { throw DbError(QStringLiteral("no numbers left")); };
+    QCOMPARE(errorOf([&] { t->append(); }), QStringLiteral("no numbers left"));
+    QCOMPARE(t->state(), DataSetState::Browse);
+    QCOMPARE(t->recordCount(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestDataSet)
