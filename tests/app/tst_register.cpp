@@ -29,6 +29,13 @@ void typeInto(QWidget *control, const QString &text)
     QTest::keyClicks(line, text);
 }
 
+// Writes a file for the icon box to read.
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 void leave()
 {
     Form1->DBEdit5->setFocus();
@@ -232,10 +239,7 @@ void TestRegister::anIconIsReadFromAnExecutable()
     f.connectAs();
     QTemporaryDir dir;
     const QString exe = dir.filePath(QStringLiteral("LOANAPP.EXE"));
-    QFile file(exe);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(testpe::build(testpe::twoIconImage(testpe::Format::Pe32)).bytes);
-    file.close();
+    QVERIFY(writeFile(exe, testpe::build(testpe::twoIconImage(testpe::Format::Pe32)).bytes));
     typeInto(Form1->DBEdit3, QStringLiteral("Pending"));
     Form1->LoadIcon(exe);
     const QImage picture = Form1->DBImage1->picture();
@@ -273,10 +277,7 @@ void TestRegister::aFileWithoutAnIconLeavesTheBoxWhite()
     QTemporaryDir dir;
     // A long name works as well as a short one.
     const QString exe = dir.filePath(QString(200, QLatin1Char('n')) + QStringLiteral(".exe"));
-    QFile file(exe);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
+    QVERIFY(writeFile(exe, bytes));
     Form1->LoadIcon(exe);
     const QImage picture = Form1->DBImage1->picture();
     QVERIFY(!picture.isNull());
@@ -294,10 +295,7 @@ void TestRegister::loadingAnIconWhileClosedChangesNothing()
     MainWindowFixture f;
     QTemporaryDir dir;
     const QString exe = dir.filePath(QStringLiteral("A.EXE"));
-    QFile file(exe);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(testpe::build(testpe::oneIconImage(testpe::Format::Pe32)).bytes);
-    file.close();
+    QVERIFY(writeFile(exe, testpe::build(testpe::oneIconImage(testpe::Format::Pe32)).bytes));
     controls::guard([&] { Form1->LoadIcon(exe); });
     QCOMPARE(f.messages.texts(MessageKind::Error), QStringList{QStringLiteral("Cannot perform this operation on a closed dataset")});
     QVERIFY(Form1->DBImage1->picture().isNull());
@@ -314,10 +312,7 @@ void TestRegister::theIconBoxAsksForAnExecutable()
     f.connectAs();
     QTemporaryDir dir;
     const QString exe = dir.filePath(QStringLiteral("CARDISS.EXE"));
-    QFile file(exe);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(testpe::build(testpe::twoIconImage(testpe::Format::Pe32Plus)).bytes);
-    file.close();
+    QVERIFY(writeFile(exe, testpe::build(testpe::twoIconImage(testpe::Format::Pe32Plus)).bytes));
     QCOMPARE(Form1->OpenDialog1->nameFilters(), QStringList{QStringLiteral("programmid (*.exe)")});
     QCOMPARE(Form1->OpenDialog1->defaultSuffix(), QStringLiteral("exe"));
     Form1->OpenDialog1->setOption(QFileDialog::DontUseNativeDialog); // a dialog the test can answer

@@ -38,6 +38,19 @@ std::unique_ptr<db::Table> companies(db::Connection &c)
     return t;
 }
 
+// The companies table open on a fresh server, behind a data source.
+struct Companies {
+    testsupport::TempServers servers;
+    std::unique_ptr<db::Connection> c = servers.connect();
+    std::unique_ptr<db::Table> t = companies(*c);
+    db::DataSource source;
+    Companies()
+    {
+        source.setDataSet(t.get());
+        t->open();
+    }
+};
+
 } // namespace
 
 class TestControls : public QObject {
@@ -71,12 +84,10 @@ void TestControls::inputMasks()
 
 void TestControls::anUpperCaseEditStoresCapitals()
 {
-    testsupport::TempServers servers;
-    auto c = servers.connect();
-    auto t = companies(*c);
-    db::DataSource source;
-    source.setDataSet(t.get());
-    t->open();
+    Companies fixture;
+    auto &c = fixture.c;
+    auto &t = fixture.t;
+    db::DataSource &source = fixture.source;
     Window w;
     auto *edit = new DBEdit(&w.widget);
     auto *other = new DBEdit(&w.widget);
@@ -148,12 +159,10 @@ void TestControls::lookupControlsKeyTheirRows()
 
 void TestControls::aGridEditsInPlace()
 {
-    testsupport::TempServers servers;
-    auto c = servers.connect();
-    auto t = companies(*c);
-    db::DataSource source;
-    source.setDataSet(t.get());
-    t->open();
+    Companies fixture;
+    auto &c = fixture.c;
+    auto &t = fixture.t;
+    db::DataSource &source = fixture.source;
     Window w;
     auto *grid = new DBGrid(&w.widget);
     grid->setDataSource(&source);
@@ -175,13 +184,10 @@ void TestControls::aGridEditsInPlace()
 
 void TestControls::aGridStartsAndDropsNewRows()
 {
-    testsupport::TempServers servers;
+    Companies fixture;
     testsupport::MessageLog messages;
-    auto c = servers.connect();
-    auto t = companies(*c);
-    db::DataSource source;
-    source.setDataSet(t.get());
-    t->open();
+    auto &t = fixture.t;
+    db::DataSource &source = fixture.source;
     Window w;
     auto *grid = new DBGrid(&w.widget);
     auto *elsewhere = new QLineEdit(&w.widget);
