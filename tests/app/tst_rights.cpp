@@ -74,6 +74,7 @@ private slots:
     void aFailingInsertLeavesTheGrantsAsTheyWere();
     void aUserWithoutADealerRoleLeavesForGood();
     void noDialogWithoutAStoredProgramOrACompany();
+    void aListThatCannotBeFilledOffersNoOk();
 };
 
 void TestRights::theDialogShowsThoseGrantedAndTheCandidates()
@@ -324,6 +325,22 @@ void TestRights::noDialogWithoutAStoredProgramOrACompany()
     QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("Choose a company first"));
     QCOMPARE(stored(f, 1, 1).size(), 4);
     QVERIFY(f.messages.entries().isEmpty());
+}
+
+void TestRights::aListThatCannotBeFilledOffersNoOk()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    const QStringList before = stored(f, 1, 1);
+    QVERIFY(!before.isEmpty());
+    // Another session takes the grants' view away after the main window connected.
+    f.servers.connect()->backend().execute(QStringLiteral("drop view user_list_db"), {});
+    Form1->BitBtn1->click(); // no modal window may appear: a half-filled dialog must not offer OK
+    QVERIFY(!DualListDlg->isVisible());
+    const QStringList errors = f.messages.texts(MessageKind::Error);
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().startsWith(QLatin1String("ORA-00942")), qPrintable(errors.first()));
+    QCOMPARE(stored(f, 1, 1), before);
 }
 
 QTEST_MAIN(TestRights)

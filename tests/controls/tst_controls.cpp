@@ -4,19 +4,39 @@
 #include "platform/controls/DBGrid.h"
 #include "platform/controls/DBLookup.h"
 #include "platform/controls/DataControls.h"
+#include "platform/controls/Form.h"
+#include "platform/db/DbError.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace controls;
+using controls::MessageKind;
 
 namespace {
 
 // A window holding the controls under test, shown and active so that focus moves as a
 // user's does.
 struct Window {
+    // Counts the events of one type that reach an object.
+    class Counter : public QObject {
+    public:
+        Counter(QObject *parent, QEvent::Type type, int *count) : QObject(parent), m_type(type), m_count(count) {}
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == m_type)
+                ++*m_count;
+            return false;
+        }
+
+    private:
+        QEvent::Type m_type;
+        int *m_count;
+    };
+
     QWidget widget;
     void show()
     {
@@ -63,6 +83,7 @@ private slots:
     void aGridEditsInPlace();
     void aGridStartsAndDropsNewRows();
     void theGridFollowsTheCursorAndMovesIt();
+    void aFailingShowHandlerStopsTheShowing();
 };
 
 void TestControls::inputMasks_data()
@@ -239,6 +260,84 @@ void TestControls::theGridFollowsTheCursorAndMovesIt()
     q.setFilter(QStringLiteral("prog_exe='CARD*'"));
     q.setFiltered(true);
     QCOMPARE(grid->model()->rowCount(), 3);
+}
+
+namespace {
+
+// A window whose show handler fails, closes it, or fills it, as told.
+class ShowProbe : public Form {
+public:
+    enum class Then { Fill, Fail, Close };
+    Then then = Then::Fill;
+    int shows = 0;
+    int hides = 0;
+
+protected:
+    void formShow() override
+    {
+        ++shows;
+        if (then == Then::Fail)
+            throw db::DbError(QStringLiteral("ORA-00942: table or view does not exist"));
+        if (then == Then::Close)
+            setModalResult(core::ModalResult::Cancel);
+    }
+    void formHide() override { ++hides; }
+};
+
+} // namespace
+
+void TestControls::aFailingShowHandlerStopsTheShowing()
+{
+    testsupport::MessageLog messages;
+    ShowProbe probe;
+    int appeared = 0;
+    probe.installEventFilter(new Window::Counter(&probe, QEvent::Show, &appeared));
+
+    // Modal: the error goes on to the caller, the window never appears and says Cancel.
+    probe.then = ShowProbe::Then::Fail;
+    QString caught;
+    try {
+        probe.showModal();
+    } catch (const db::DbError &e) {
+        caught = e.text();
+    }
+    QCOMPARE(caught, QStringLiteral("ORA-00942: table or view does not exist"));
+    QCOMPARE(probe.modalResult(), core::ModalResult::Cancel);
+    QCOMPARE(appeared, 0);
+    QVERIFY(!probe.isVisible());
+
+    // Shown from a handler, the handler stops there and the guard shows the error once.
+    bool after = false;
+    guard([&] {
+        probe.showModal();
+        after = true;
+    });
+    QVERIFY(!after);
+    QCOMPARE(messages.texts(MessageKind::Error), QStringList{QStringLiteral("ORA-00942: table or view does not exist")});
+
+    // Modeless: not shown, and the caller learns of it.
+    QVERIFY_THROWS_EXCEPTION(db::DbError, probe.show());
+    QVERIFY(!probe.isVisible());
+    QCOMPARE(appeared, 0);
+
+    // A handler that closes the window: the result comes back without the window showing.
+    probe.then = ShowProbe::Then::Close;
+    QCOMPARE(probe.showModal(), core::ModalResult::Cancel);
+    QCOMPARE(appeared, 0);
+
+    // A handler that succeeds runs once per showing, before the window appears.
+    probe.then = ShowProbe::Then::Fill;
+    probe.shows = 0;
+    QTimer::singleShot(0, &probe, [&] { probe.setModalResult(core::ModalResult::OK); });
+    QCOMPARE(probe.showModal(), core::ModalResult::OK);
+    QCOMPARE(probe.shows, 1);
+    QCOMPARE(appeared, 1);
+    QCOMPARE(probe.hides, 1);
+    probe.show();
+    QVERIFY(probe.isVisible());
+    QCOMPARE(probe.shows, 2);
+    probe.hide();
+    QCOMPARE(probe.hides, 2);
 }
 
 QTEST_MAIN(TestControls)

@@ -3,7 +3,7 @@
 #include "platform/controls/Messages.h"
 
 #include <QAbstractButton>
-#include <QShowEvent>
+#include <QHideEvent>
 
 namespace controls {
 
@@ -12,15 +12,54 @@ Form::Form(QWidget *parent) : QDialog(parent) {}
 core::ModalResult Form::showModal()
 {
     m_result = core::ModalResult::None;
+    if (isVisible()) {
+        // Already on the screen (a modeless showing): the handler ran then.
+        m_showHandled = false;
+    } else if (!runShowHandler()) {
+        return m_result;
+    } else {
+        m_showHandled = true;
+    }
     const int code = exec();
+    m_showHandled = false;
     if (m_result == core::ModalResult::None)
         m_result = core::toModalResult(code);
     return m_result;
 }
 
+bool Form::runShowHandler()
+{
+    m_closedInShow = false;
+    m_inShowHandler = true;
+    try {
+        formShow();
+    } catch (...) {
+        m_inShowHandler = false;
+        m_result = core::ModalResult::Cancel;
+        throw;
+    }
+    m_inShowHandler = false;
+    return !m_closedInShow;
+}
+
+void Form::setVisible(bool visible)
+{
+    if (visible && !isVisible()) {
+        if (m_showHandled)
+            m_showHandled = false; // showModal ran the handler before its loop showed us
+        else if (!runShowHandler())
+            return; // an exception went on to the caller of show(), or the handler closed us
+    }
+    QDialog::setVisible(visible);
+}
+
 void Form::setModalResult(core::ModalResult result)
 {
     m_result = result;
+    if (m_inShowHandler) {
+        m_closedInShow = true; // closes before the window appears
+        return;
+    }
     done(int(result));
 }
 
@@ -32,13 +71,6 @@ void Form::setButtonResult(QAbstractButton *button, core::ModalResult result, st
             guard(handler);
         done(int(result));
     });
-}
-
-void Form::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        guard([this] { formShow(); });
 }
 
 void Form::hideEvent(QHideEvent *event)

@@ -11,7 +11,13 @@ class QAbstractButton;
 namespace controls {
 
 // A window of the system: shown modally it returns a modal result; shown modelessly it
-// stays beside the main window. Showing and hiding run the window's handlers.
+// stays beside the main window. Showing runs the window's show handler before the window
+// appears, and hiding runs its hide handler.
+//
+// A show handler that throws stops the showing: the window does not appear, a modal
+// showing returns Cancel, and the exception goes on to the caller, whose handler stops
+// there (its guard shows the error). A show handler that sets a modal result closes the
+// window before it appears, with that result.
 class Form : public QDialog {
     Q_OBJECT
 public:
@@ -26,14 +32,21 @@ public:
     void setButtonResult(QAbstractButton *button, core::ModalResult result,
                          std::function<void()> handler = {});
 
+    void setVisible(bool visible) override;
+
 protected:
     virtual void formShow() {}
     virtual void formHide() {}
-    void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // Runs the show handler; false when it closed the window before it appeared.
+    bool runShowHandler();
+
     core::ModalResult m_result = core::ModalResult::None;
+    bool m_showHandled = false; // showModal ran the handler; the exec's show must not again
+    bool m_inShowHandler = false;
+    bool m_closedInShow = false;
 };
 
 } // namespace controls
