@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
 
 namespace controls {
 
@@ -218,9 +219,16 @@ QStringList DBGrid::titles() const
 
 void DBGrid::fitColumns()
 {
-    const int charWidth = fontMetrics().averageCharWidth();
-    for (int c = 0; c < m_model->columnCount(); ++c)
-        setColumnWidth(c, m_model->widthAt(c) * charWidth + 8);
+    // A column is as wide as its display width in characters of the grid's font, counted
+    // as the width of the digit "0", and never narrower than its title.
+    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const QFontMetrics titleMetrics = horizontalHeader()->fontMetrics();
+    const int margin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 6;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const int forText = m_model->widthAt(c) * charWidth + 8;
+        const int forTitle = titleMetrics.horizontalAdvance(m_model->titleAt(c)) + margin;
+        setColumnWidth(c, std::max(forText, forTitle));
+    }
 }
 
 void DBGrid::follow(int row)
