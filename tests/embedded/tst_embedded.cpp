@@ -10,6 +10,7 @@
 
 using testsupport::TempServers;
 using testsupport::column;
+using testsupport::countRows;
 
 namespace {
 
@@ -53,6 +54,13 @@ private slots:
     void oneStatementAtATime();
     void stringSizesAreChecked();
     void repeatedTextsReadBackExactly();
+    void passwordHashesAreReadByNoRoute_data();
+    void passwordHashesAreReadByNoRoute();
+    void aViewCannotReachTheDictionary();
+    void everyLoginCountsTheDictionaryViews();
+    void onlyTheServersFunctionsAreCalled_data();
+    void onlyTheServersFunctionsAreCalled();
+    void theServersFunctionsAnswer();
 };
 
 void TestEmbedded::logins_data()
@@ -410,6 +418,117 @@ void TestEmbedded::repeatedTextsReadBackExactly()
     db::ResultSet copy = rs;
     copy.rows[1][0] = QStringLiteral("changed");
     QCOMPARE(rs.rows.at(1).at(0).toString(), written.at(1)); // values are the rows' own
+}
+
+void TestEmbedded::passwordHashesAreReadByNoRoute_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("statement");
+    const QStringList statements{
+        QStringLiteral("with x as (select * from userpr_dictionary.accounts) select * from x"),
+        QStringLiteral("with all_users as (select username, password_hash from userpr_dictionary.accounts) select * from all_users"),
+        QStringLiteral("with x as (select password_salt, password_rounds from userpr_dictionary.accounts) select * from x"),
+        QStringLiteral("select * from (select * from userpr_dictionary.accounts)"),
+        QStringLiteral("select * from (with x as (select * from userpr_dictionary.accounts) select * from x) y"),
+        QStringLiteral("select username, (select password_hash from userpr_dictionary.accounts a where a.username = u.username) "
+                       "from all_users u"),
+        QStringLiteral("select username from all_users union all select password_hash from userpr_dictionary.accounts"),
+        QStringLiteral("with x as (select username, default_tablespace from userpr_dictionary.accounts) select * from x"),
+    };
+    const QList<std::pair<const char *, const char *>> logins{{"system", "manager"}, {"mari", "kevaro"}};
+    for (const auto &[login, password] : logins) {
+        for (int i = 0; i < statements.size(); ++i)
+            QTest::addRow("%s %d", login, i + 1) << QString::fromLatin1(login) << QString::fromLatin1(password) << statements.at(i);
+    }
+}
+
+void TestEmbedded::passwordHashesAreReadByNoRoute()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, password);
+    QFETCH(QString, statement);
+    TempServers servers;
+    auto c = servers.connect(login, password);
+    QCOMPARE(codeOf([&] { c->backend().select(statement, {}); }), QStringLiteral("ORA-01031"));
+}
+
+void TestEmbedded::aViewCannotReachTheDictionary()
+{
+    TempServers servers;
+    auto owner = servers.connect();
+    for (const char *view : {"create view vortalix.leak as select * from userpr_dictionary.accounts",
+                             "create view vortalix.leak as with x as (select * from userpr_dictionary.accounts) select * from x"}) {
+        QVERIFY(!errorOf([&] { owner->backend().execute(QLatin1String(view), {}); }).isEmpty());
+        QCOMPARE(codeOf([&] { owner->backend().select(QStringLiteral("select * from vortalix.leak"), {}); }), QStringLiteral("ORA-00942"));
+    }
+    // The server's own views answer, and show no hash.
+    const db::ResultSet users = owner->backend().select(QStringLiteral("with x as (select * from all_users) select * from x"), {});
+    QCOMPARE(users.columns.size(), 3);
+    QVERIFY(users.rows.size() > 10);
+}
+
+void TestEmbedded::everyLoginCountsTheDictionaryViews()
+{
+    TempServers servers;
+    const QList<std::pair<QString, QString>> logins{{QStringLiteral("system"), QStringLiteral("manager")},
+                                                    {QStringLiteral("vortalix"), QStringLiteral("lumivar")},
+                                                    {QStringLiteral("mari"), QStringLiteral("kevaro")}};
+    for (const auto &[login, password] : logins) {
+        auto c = servers.connect(login, password);
+        for (const char *view : {"all_users", "dba_roles", "dba_role_privs", "user_role_privs"}) {
+            const int rows = countRows(*c, QStringLiteral("select * from %1").arg(QLatin1String(view)));
+            QVERIFY2(rows > 0, view);
+            QCOMPARE(column(*c, QStringLiteral("select count(*) from %1").arg(QLatin1String(view))),
+                     QStringList{QString::number(rows)});
+            QCOMPARE(countRows(*c, QStringLiteral("select 1 from %1").arg(QLatin1String(view))), rows);
+        }
+    }
+}
+
+void TestEmbedded::onlyTheServersFunctionsAreCalled_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("tokenizer") << "fts3_tokenizer('simple')" << "FTS3_TOKENIZER";
+    QTest::newRow("tokenizer, two arguments") << "fts3_tokenizer('mine', x'0000000000000000')" << "FTS3_TOKENIZER";
+    QTest::newRow("extension") << "load_extension('/tmp/x')" << "LOAD_EXTENSION";
+    QTest::newRow("engine version") << "sqlite_version()" << "SQLITE_VERSION";
+    QTest::newRow("blob of zeros") << "zeroblob(1000000000)" << "ZEROBLOB";
+    QTest::newRow("upper case") << "FTS3_TOKENIZER('simple')" << "FTS3_TOKENIZER";
+}
+
+void TestEmbedded::onlyTheServersFunctionsAreCalled()
+{
+    QFETCH(QString, expression);
+    QFETCH(QString, name);
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    QCOMPARE(errorOf([&] { system->backend().select(QStringLiteral("select %1 from dual").arg(expression), {}); }),
+             QStringLiteral("ORA-00904: \"%1\": invalid identifier").arg(name));
+    QCOMPARE(errorOf([&] { system->backend().execute(QStringLiteral("update vortalix.func_grants set func_name = %1").arg(expression), {}); }),
+             QStringLiteral("ORA-00904: \"%1\": invalid identifier").arg(name));
+}
+
+void TestEmbedded::theServersFunctionsAnswer()
+{
+    TempServers servers;
+    auto mari = servers.connect(QStringLiteral("mari"), QStringLiteral("kevaro"));
+    const db::ResultSet rs = mari->backend().select(QStringLiteral(
+        "select count(*), max(prog_id), min(prog_id), sum(prog_id), avg(prog_id), "
+        "lower(min(prog_exe)) || upper('x') || nvl(null, 'n') || coalesce(null, 'c') || to_char(length('abc')) "
+        "|| substr('abcd', 2, 2) || trim(' t ') || ltrim(' l') || rtrim('r ') || replace('ab', 'b', 'p') "
+        "|| to_char(abs(-1)) || to_char(round(2.5)) || to_char(instr('abc', 'c')) || to_char(mod(7, 4)), "
+        "to_char(max(prog_last_comp), 'YYYY') || strftime('%Y', max(prog_last_comp)) || date(max(prog_last_comp)), "
+        "count(datetime('now')) + count(current_timestamp) + count(julianday(prog_last_comp)) "
+        "from vortalix_prog where prog_exe like 'LOAN%' and nullif(prog_id, 0) is not null"), {});
+    QCOMPARE(rs.rows.size(), std::size_t(1));
+    QStringList values;
+    for (const QVariant &v : rs.rows.front())
+        values.append(v.toString());
+    QCOMPARE(values, (QStringList{QStringLiteral("3"), QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("6"),
+                                  QStringLiteral("2"), QStringLiteral("loanapp.exeXnc3bctlrap1333"),
+                                  QStringLiteral("202420242024-01-09"), QStringLiteral("9")}));
 }
 
 QTEST_GUILESS_MAIN(TestEmbedded)

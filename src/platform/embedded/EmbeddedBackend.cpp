@@ -292,7 +292,55 @@ void EmbeddedBackend::close()
     }
 }
 
-int EmbeddedBackend::authorize(void *self, int action, const char *a3, const char *, const char *database,
+namespace {
+
+// The columns of the dictionary that its views show; a statement of a login reads
+// nothing else of the dictionary, whatever names its views, subqueries and common table
+// expressions carry. Password salts, hashes and rounds are never among them.
+bool isViewColumn(const QString &table, const QString &column)
+{
+    static const QSet<QString> columns{
+        QStringLiteral("accounts.username"),     QStringLiteral("accounts.user_id"),
+        QStringLiteral("accounts.created"),      QStringLiteral("role_grants.grantee"),
+        QStringLiteral("role_grants.granted_role"), QStringLiteral("role_grants.admin_option"),
+        QStringLiteral("role_grants.default_role"), QStringLiteral("roles.role"),
+    };
+    return columns.contains(table.toLower() + QLatin1Char('.') + column.toLower());
+}
+
+// A read of a table's rows without any of its columns (count(*), select 1): allowed on
+// the tables behind the views, whose number of rows the views tell anyway.
+bool isViewTable(const QString &table)
+{
+    static const QSet<QString> tables{QStringLiteral("accounts"), QStringLiteral("role_grants"), QStringLiteral("roles")};
+    return tables.contains(table.toLower());
+}
+
+// The functions a login's statements may call: those of the real server's SQL that the
+// embedded server answers, the date functions of its own schema, and nothing that hands
+// out the engine's internals (fts3_tokenizer, load_extension and the like).
+bool isOfferedFunction(const char *name)
+{
+    static const QSet<QByteArray> offered{
+        // aggregates and analytic functions
+        "count", "max", "min", "sum", "avg", "row_number", "rank", "dense_rank",
+        // missing values
+        "nvl", "coalesce", "ifnull", "nullif",
+        // texts
+        "lower", "upper", "length", "substr", "substring", "instr", "trim", "ltrim", "rtrim",
+        "replace", "like", "to_char",
+        // numbers
+        "abs", "round", "sign", "ceil", "ceiling", "floor", "mod", "power", "sqrt", "trunc",
+        // dates as the schema stores them
+        "date", "time", "datetime", "julianday", "strftime", "current_date", "current_time",
+        "current_timestamp",
+    };
+    return name && offered.contains(QByteArray(name).toLower());
+}
+
+} // namespace
+
+int EmbeddedBackend::authorize(void *self, int action, const char *a3, const char *a4, const char *database,
                                const char *view)
 {
     auto *b = static_cast<EmbeddedBackend *>(self);
@@ -303,14 +351,22 @@ int EmbeddedBackend::authorize(void *self, int action, const char *a3, const cha
     const bool ownSchema = b->m_schemas.contains(schema) && (schema == b->m_login || b->m_dba);
     switch (action) {
     case SQLITE_SELECT:
-    case SQLITE_FUNCTION:
     case SQLITE_RECURSIVE:
     case SQLITE_TRANSACTION:
     case SQLITE_SAVEPOINT:
         return SQLITE_OK;
-    case SQLITE_READ:
-        // The dictionary is read through its views only: hashes are never selected.
-        return inDictionary && !view ? SQLITE_DENY : SQLITE_OK;
+    case SQLITE_FUNCTION:
+        return isOfferedFunction(a4) ? SQLITE_OK : SQLITE_DENY;
+    case SQLITE_READ: {
+        if (!inDictionary)
+            return SQLITE_OK;
+        // The dictionary is read through its views only.
+        const QString table = a3 ? QString::fromUtf8(a3) : QString();
+        const QString column = a4 ? QString::fromUtf8(a4) : QString();
+        if (column.isEmpty())
+            return isViewTable(table) ? SQLITE_OK : SQLITE_DENY;
+        return view && isViewColumn(table, column) ? SQLITE_OK : SQLITE_DENY;
+    }
     case SQLITE_INSERT:
     case SQLITE_UPDATE:
     case SQLITE_DELETE: {

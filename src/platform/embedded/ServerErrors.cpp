@@ -47,6 +47,12 @@ db::DbError translateSqliteError(const QString &m, const QString &keyword)
             return serverError(ParentKeyMissing, QStringLiteral("integrity constraint violated - parent key not found"));
         return serverError(ChildRecordFound, QStringLiteral("integrity constraint violated - parent key not found or child record found"));
     }
+    // A function the server does not offer is, to the statement, one that does not exist.
+    static const QString refusedFunction = QStringLiteral("not authorized to use function: ");
+    if (m.startsWith(refusedFunction)) {
+        return serverError(InvalidIdentifier,
+                           QStringLiteral("\"%1\": invalid identifier").arg(m.mid(refusedFunction.size()).trimmed().toUpper()));
+    }
     if (m.contains(QLatin1String("not authorized")) || m.contains(QLatin1String("prohibited")))
         return serverError(InsufficientPrivileges, QStringLiteral("insufficient privileges"));
     if (m.contains(QLatin1String("database is locked")) || m.contains(QLatin1String("database table is locked")))
