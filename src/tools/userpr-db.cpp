@@ -6,6 +6,7 @@
 #include "platform/db/Field.h"
 #include "platform/db/Params.h"
 #include "platform/db/ServerDirectory.h"
+#include "platform/embedded/AccountNames.h"
 #include "platform/embedded/EmbeddedServer.h"
 
 #include <QCoreApplication>
@@ -161,7 +162,7 @@ int runPasswd(const QStringList &args)
         err() << e.text() << "\n";
         return 1;
     }
-    out() << "Password of " << args.at(1).toUpper() << " changed.\n";
+    out() << "Password of " << embedded::names::fromTyped(args.at(1)) << " changed.\n";
     return 0;
 }
 

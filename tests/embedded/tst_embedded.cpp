@@ -3,6 +3,7 @@
 #include "platform/db/DbError.h"
 #include "platform/db/Query.h"
 #include "platform/embedded/EmbeddedBackend.h"
+#include "platform/embedded/PasswordHash.h"
 #include "platform/embedded/SqlFunctions.h"
 
 #include <QDir>
@@ -58,6 +59,9 @@ private slots:
     void passwordHashesAreReadByNoRoute();
     void aViewCannotReachTheDictionary();
     void everyLoginCountsTheDictionaryViews();
+    void accountNamesFitTheSchema();
+    void quotedNamesKeepTheirCaseAtLogin();
+    void anUnknownAccountCostsTheSameWork();
     void onlyTheServersFunctionsAreCalled_data();
     void onlyTheServersFunctionsAreCalled();
     void theServersFunctionsAnswer();
@@ -142,6 +146,12 @@ void TestEmbedded::accountStatementErrors_data()
     QTest::newRow("execute to missing user") << "grant execute on vortalix.get_customer_name to ghost" << "ORA-01917: user or role 'GHOST' does not exist";
     QTest::newRow("revoke execute not granted") << "revoke execute on vortalix.currency_rates from mari" << "ORA-01927: cannot REVOKE privileges you did not grant";
     QTest::newRow("not a statement") << "grant" << "ORA-00990: missing or invalid privilege";
+    const QString tooLong = QStringLiteral("ORA-00972: identifier is too long");
+    QTest::newRow("user name of 31") << QStringLiteral("create user %1 identified by x").arg(QString(31, QLatin1Char('A'))) << tooLong;
+    QTest::newRow("user name of 200") << QStringLiteral("create user %1 identified by x").arg(QString(200, QLatin1Char('b'))) << tooLong;
+    QTest::newRow("quoted name of 31") << QStringLiteral("create user \"%1\" identified by x").arg(QString(31, QLatin1Char('c'))) << tooLong;
+    QTest::newRow("role name of 31") << QStringLiteral("create role %1").arg(QString(31, QLatin1Char('R'))) << tooLong;
+    QTest::newRow("grantee of 31") << QStringLiteral("grant dealer to %1").arg(QString(31, QLatin1Char('G'))) << tooLong;
 }
 
 void TestEmbedded::accountStatementErrors()
@@ -484,6 +494,59 @@ void TestEmbedded::everyLoginCountsTheDictionaryViews()
             QCOMPARE(countRows(*c, QStringLiteral("select 1 from %1").arg(QLatin1String(view))), rows);
         }
     }
+}
+
+void TestEmbedded::accountNamesFitTheSchema()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    const QString longest(30, QLatin1Char('L'));
+    system->backend().execute(QStringLiteral("create user %1 identified by kevaro").arg(longest.toLower()), {});
+    system->backend().execute(QStringLiteral("grant connect, dealer to %1").arg(longest), {});
+    QVERIFY(servers.connect(longest, QStringLiteral("kevaro"))->connected());
+    // Every account can be granted a program.
+    auto owner = servers.connect();
+    owner->backend().execute(QStringLiteral("insert into user_prog_db values (:u, 1, 1, 0)"), {{QStringLiteral("u"), longest}});
+    QCOMPARE(column(*owner, QStringLiteral("select count(*) from user_prog_db where username = '%1'").arg(longest)),
+             QStringList{QStringLiteral("1")});
+    // A name refused leaves no account behind.
+    QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("create user %1 identified by x").arg(longest + QLatin1Char('X')), {}); }),
+             QStringLiteral("ORA-00972"));
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from all_users where length(username) > 30")), QStringList{QStringLiteral("0")});
+}
+
+void TestEmbedded::quotedNamesKeepTheirCaseAtLogin()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    system->backend().execute(QStringLiteral("create user \"kaja\" identified by Pw1"), {});
+    system->backend().execute(QStringLiteral("grant connect to \"kaja\""), {});
+    auto kaja = servers.connect(QStringLiteral(" \"kaja\" "), QStringLiteral("Pw1"));
+    QCOMPARE(column(*kaja, QStringLiteral("select username || ':' || granted_role from user_role_privs")),
+             QStringList{QStringLiteral("kaja:CONNECT")});
+    kaja->backend().execute(QStringLiteral("alter user \"kaja\" identified by Pw2"), {});
+    QVERIFY(servers.connect(QStringLiteral("\"kaja\""), QStringLiteral("Pw2"))->connected());
+    // Unquoted, the name is another one: KAJA.
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("kaja"), QStringLiteral("Pw2")); }), QStringLiteral("ORA-01017"));
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("\"VORTALIX\""), QStringLiteral("lumivar")); }), QString());
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("\"vortalix\""), QStringLiteral("lumivar")); }), QStringLiteral("ORA-01017"));
+}
+
+void TestEmbedded::anUnknownAccountCostsTheSameWork()
+{
+    TempServers servers;
+    // The rounds of password derivation a refused login costs.
+    auto workOf = [&](const QString &login) -> std::pair<QString, quint64> {
+        const quint64 before = embedded::PasswordHash::roundsDerived();
+        const QString error = errorOf([&] { servers.connect(login, QStringLiteral("not-the-password")); });
+        return {error.left(9), embedded::PasswordHash::roundsDerived() - before};
+    };
+    const auto wrongPassword = workOf(QStringLiteral("mari"));
+    QCOMPARE(wrongPassword.first, QStringLiteral("ORA-01017"));
+    QVERIFY(wrongPassword.second > 0);
+    QCOMPARE(workOf(QStringLiteral("nobody")), wrongPassword);
+    QCOMPARE(workOf(QString(40, QLatin1Char('N'))), wrongPassword);
+    QCOMPARE(workOf(QString()), wrongPassword);
 }
 
 void TestEmbedded::onlyTheServersFunctionsAreCalled_data()

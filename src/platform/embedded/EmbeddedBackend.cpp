@@ -1,6 +1,7 @@
 #include "platform/embedded/EmbeddedBackend.h"
 
 #include "platform/db/Params.h"
+#include "platform/embedded/AccountNames.h"
 #include "platform/embedded/AccountStatements.h"
 #include "platform/embedded/Dictionary.h"
 #include "platform/embedded/EmbeddedServer.h"
@@ -229,11 +230,12 @@ void EmbeddedBackend::open(const QString &user, const QString &password)
             attach.bind(1, EmbeddedServer::dictionaryPath(m_folder)).run();
         }
         Dictionary dictionary(m_handle, QLatin1String(dictionarySchema));
-        // Unquoted names are upper case, as the real server reads them.
-        const QString login = user.trimmed().toUpper();
+        // Unquoted names are upper case, as the real server reads them; quoted ones keep
+        // their letters.
+        const QString login = names::fromTyped(user);
         if (password.isEmpty())
             throw serverError(errors::NullPassword, QStringLiteral("null password given; logon denied"));
-        if (login.isEmpty() || !dictionary.passwordMatches(login, password))
+        if (!dictionary.passwordMatches(login, password))
             throw serverError(errors::InvalidLogin, QStringLiteral("invalid username/password; logon denied"));
         m_login = login;
         m_dba = dictionary.isDba(login);

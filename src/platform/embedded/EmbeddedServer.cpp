@@ -1,6 +1,7 @@
 #include "platform/embedded/EmbeddedServer.h"
 
 #include "platform/db/DbError.h"
+#include "platform/embedded/AccountNames.h"
 #include "platform/embedded/Dictionary.h"
 #include "platform/embedded/EmbeddedBackend.h"
 #include "platform/embedded/Sqlite.h"
@@ -132,7 +133,7 @@ void EmbeddedServer::setPassword(const QString &folder, const QString &user, con
         throw db::DbError(QStringLiteral("A password may not be empty"));
     SqliteFile dictionaryDb(dictionaryPath(folder));
     Dictionary dictionary(dictionaryDb.handle(), QStringLiteral("main"));
-    const QString name = user.trimmed().toUpper();
+    const QString name = names::fromTyped(user);
     if (!dictionary.accountExists(name))
         throw db::DbError(QStringLiteral("ORA-01918: user '%1' does not exist").arg(name), 1918);
     dictionary.setPassword(name, password);

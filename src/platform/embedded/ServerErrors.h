@@ -22,6 +22,7 @@ constexpr int InvalidCharacter = 911;
 constexpr int MissingOption = 922;
 constexpr int InvalidIdentifier = 904;
 constexpr int AmbiguousColumn = 918;
+constexpr int IdentifierTooLong = 972;
 constexpr int NoSuchTable = 942;
 constexpr int MissingPrivilege = 990;
 constexpr int CannotInsertNull = 1400;
