@@ -129,9 +129,10 @@ int runInit(const QStringList &args)
     }
     const QString folder = directory.embeddedFolder(server);
     try {
-        embedded::EmbeddedServer::create(folder);
-        if (args.size() == 2)
-            embedded::EmbeddedServer::loadDemo(folder);
+        // With the demonstration data loaded before the server is moved into its place, an
+        // interrupted init leaves no server behind, and the next init starts afresh.
+        embedded::EmbeddedServer::create(folder, args.size() == 2 ? embedded::EmbeddedServer::Content::Demo
+                                                                  : embedded::EmbeddedServer::Content::Empty);
     } catch (const db::DbError &e) {
         err() << e.text() << "\n";
         return 1;

@@ -4,9 +4,12 @@
 #include "platform/db/Query.h"
 #include "platform/embedded/EmbeddedBackend.h"
 #include "platform/embedded/PasswordHash.h"
+#include "platform/embedded/ServerErrors.h"
 #include "platform/embedded/SqlFunctions.h"
+#include "platform/embedded/Sqlite.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTest>
 
 using testsupport::TempServers;
@@ -29,6 +32,48 @@ QString codeOf(const std::function<void()> &f)
 {
     return errorOf(f).left(9);
 }
+
+QString dictionaryOf(const TempServers &servers)
+{
+    return servers.serverFolder(QStringLiteral("LIVE")) + QStringLiteral("/_dictionary.sqlite");
+}
+
+QString schemaFileOf(const TempServers &servers)
+{
+    return servers.serverFolder(QStringLiteral("LIVE")) + QStringLiteral("/VORTALIX.sqlite");
+}
+
+// Makes a file read-only for this process while it lives. Without write permission is
+// enough for an ordinary user; the superuser writes such files all the same, and for it
+// the file is made immutable where the file system allows. ok() tells whether it worked.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const QString &path) : m_path(path), m_permissions(QFile::permissions(path))
+    {
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        if (writable())
+            m_immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+    }
+    ~ReadOnlyFile()
+    {
+        if (m_immutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
+        QFile::setPermissions(m_path, m_permissions);
+    }
+    ReadOnlyFile(const ReadOnlyFile &) = delete;
+    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+    bool ok() const { return !writable(); }
+
+private:
+    bool writable() const
+    {
+        QFile f(m_path);
+        return f.open(QIODevice::ReadWrite);
+    }
+    QString m_path;
+    QFileDevice::Permissions m_permissions;
+    bool m_immutable = false;
+};
 
 } // namespace
 
@@ -65,6 +110,15 @@ private slots:
     void onlyTheServersFunctionsAreCalled_data();
     void onlyTheServersFunctionsAreCalled();
     void theServersFunctionsAnswer();
+    void aMissingSchemaFileFailsTheLogin();
+    void anUnusableServerFolderIsNamed();
+    void aDamagedDictionaryIsNamed_data();
+    void aDamagedDictionaryIsNamed();
+    void aLockedDictionaryIsReportedAndLeftAsItWas();
+    void aDropThatFailsKeepsTheSchemaFile();
+    void aReadOnlyFileIsNamed();
+    void sqliteFileErrorsBecomeServerErrors_data();
+    void sqliteFileErrorsBecomeServerErrors();
 };
 
 void TestEmbedded::logins_data()
@@ -592,6 +646,142 @@ void TestEmbedded::theServersFunctionsAnswer()
     QCOMPARE(values, (QStringList{QStringLiteral("3"), QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("6"),
                                   QStringLiteral("2"), QStringLiteral("loanapp.exeXnc3bctlrap1333"),
                                   QStringLiteral("202420242024-01-09"), QStringLiteral("9")}));
+}
+
+void TestEmbedded::aMissingSchemaFileFailsTheLogin()
+{
+    TempServers servers;
+    const QString file = schemaFileOf(servers);
+    QVERIFY(QFile::remove(file));
+    for (const auto &[login, password] : {std::pair{"vortalix", "lumivar"}, std::pair{"system", "manager"}}) {
+        const QString error = errorOf([&] { servers.connect(QLatin1String(login), QLatin1String(password)); });
+        QCOMPARE(error, QStringLiteral("ORA-01157: cannot identify/lock data file %1 (the file does not exist)").arg(file));
+    }
+    QVERIFY(!QFile::exists(file));
+}
+
+void TestEmbedded::anUnusableServerFolderIsNamed()
+{
+    TempServers servers;
+    const QString folder = servers.serverFolder(QStringLiteral("LIVE"));
+    const QString dictionary = dictionaryOf(servers);
+    // A folder whose dictionary is gone.
+    QVERIFY(QFile::remove(dictionary));
+    QString error = errorOf([&] { servers.connect(); });
+    QVERIFY2(error.startsWith(QStringLiteral("ORA-01157: cannot identify/lock data file %1 (").arg(dictionary)), qPrintable(error));
+    // A file where the folder should be.
+    QVERIFY(QDir(folder).removeRecursively());
+    {
+        QFile file(folder);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    error = errorOf([&] { servers.connect(); });
+    QCOMPARE(error, QStringLiteral("ORA-01157: cannot identify/lock data file %1 (%2 is not a folder)").arg(dictionary, folder));
+    // A folder this login may not read.
+    const QString test = servers.serverFolder(QStringLiteral("TEST"));
+    const QFileDevice::Permissions permissions = QFile::permissions(test);
+    QVERIFY(QFile::setPermissions(test, QFileDevice::Permissions()));
+    const bool readable = QFile(test + QStringLiteral("/_dictionary.sqlite")).open(QIODevice::ReadOnly);
+    error = errorOf([&] { servers.connect(QStringLiteral("vortalix"), QStringLiteral("lumivar"), QStringLiteral("TEST")); });
+    QFile::setPermissions(test, permissions);
+    if (readable)
+        QSKIP("this login reads folders without permission");
+    QVERIFY2(error.startsWith(QStringLiteral("ORA-01157: cannot identify/lock data file %1/_dictionary.sqlite (").arg(test)), qPrintable(error));
+}
+
+void TestEmbedded::aDamagedDictionaryIsNamed_data()
+{
+    QTest::addColumn<bool>("keepFirstPage");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("not a database") << false << "ORA-01122: database file failed verification check (file is not a database: %1)";
+    QTest::newRow("damaged pages") << true << "ORA-01578: ORACLE data block corrupted (database disk image is malformed: %1)";
+}
+
+void TestEmbedded::aDamagedDictionaryIsNamed()
+{
+    QFETCH(bool, keepFirstPage);
+    QFETCH(QString, error);
+    TempServers servers;
+    const QString dictionary = dictionaryOf(servers);
+    {
+        QFile file(dictionary);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 from = keepFirstPage ? 4096 : 0;
+        QVERIFY(file.size() > from);
+        file.seek(from);
+        file.write(QByteArray(int(file.size() - from), '\xa5'));
+    }
+    QCOMPARE(errorOf([&] { servers.connect(); }), error.arg(dictionary));
+}
+
+void TestEmbedded::aLockedDictionaryIsReportedAndLeftAsItWas()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    {
+        // Another session holds the dictionary's write lock for longer than the server waits.
+        embedded::SqliteFile other(dictionaryOf(servers));
+        embedded::runScript(other.handle(), QStringLiteral("begin immediate"));
+        QCOMPARE(errorOf([&] { system->backend().execute(QStringLiteral("create user teller identified by x"), {}); }),
+                 QStringLiteral("ORA-00054: resource busy and acquire with NOWAIT specified or timeout expired "
+                                "(database is locked: %1)").arg(dictionaryOf(servers)));
+        embedded::runScript(other.handle(), QStringLiteral("rollback"));
+    }
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from all_users where username = 'TELLER'")), QStringList{QStringLiteral("0")});
+    system->backend().execute(QStringLiteral("create user teller identified by x"), {});
+    QVERIFY(servers.connect(QStringLiteral("teller"), QStringLiteral("x"))->connected());
+}
+
+void TestEmbedded::aDropThatFailsKeepsTheSchemaFile()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    {
+        // Another session reads the dictionary: the drop is written but cannot be released.
+        embedded::SqliteFile reader(dictionaryOf(servers));
+        embedded::runScript(reader.handle(), QStringLiteral("begin; select count(*) from accounts"));
+        QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("drop user vortalix cascade"), {}); }),
+                 QStringLiteral("ORA-00054"));
+        embedded::runScript(reader.handle(), QStringLiteral("rollback"));
+    }
+    QVERIFY(QFile::exists(schemaFileOf(servers)));
+    auto owner = servers.connect();
+    QCOMPARE(column(*owner, QStringLiteral("select count(*) from vortalix_prog")), QStringList{QStringLiteral("30")});
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from vortalix.vortalix_prog")), QStringList{QStringLiteral("30")});
+}
+
+void TestEmbedded::aReadOnlyFileIsNamed()
+{
+    TempServers servers;
+    ReadOnlyFile dictionary(dictionaryOf(servers));
+    ReadOnlyFile schema(schemaFileOf(servers));
+    if (!dictionary.ok() || !schema.ok())
+        QSKIP("the files cannot be made read-only for this login");
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    QCOMPARE(errorOf([&] { system->backend().execute(QStringLiteral("create user teller identified by x"), {}); }),
+             QStringLiteral("ORA-00372: file cannot be modified at this time (attempt to write a readonly database: %1)")
+                 .arg(dictionaryOf(servers)));
+    QCOMPARE(errorOf([&] { system->backend().execute(QStringLiteral("delete from vortalix.func_grants"), {}); }),
+             QStringLiteral("ORA-00372: file cannot be modified at this time (attempt to write a readonly database: %1, %2)")
+                 .arg(dictionaryOf(servers), schemaFileOf(servers)));
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from vortalix.func_grants")), QStringList{QStringLiteral("3")});
+}
+
+void TestEmbedded::sqliteFileErrorsBecomeServerErrors_data()
+{
+    QTest::addColumn<QString>("sqlite");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("full") << "database or disk is full" << "ORA-01653: unable to extend table (database or disk is full: /srv/X.sqlite)";
+    QTest::newRow("i/o") << "disk I/O error" << "ORA-01115: IO error reading or writing file (disk I/O error: /srv/X.sqlite)";
+    QTest::newRow("cannot open") << "unable to open database file" << "ORA-01157: cannot identify/lock data file (unable to open database file: /srv/X.sqlite)";
+    QTest::newRow("other") << "out of memory" << "Embedded server error: out of memory (/srv/X.sqlite)";
+}
+
+void TestEmbedded::sqliteFileErrorsBecomeServerErrors()
+{
+    QFETCH(QString, sqlite);
+    QFETCH(QString, error);
+    QCOMPARE(embedded::translateSqliteError(sqlite, QStringLiteral("INSERT"), QStringLiteral("/srv/X.sqlite")).text(), error);
 }
 
 QTEST_GUILESS_MAIN(TestEmbedded)
