@@ -41,6 +41,7 @@ controls::DBGrid *programGrid(const QString &name, const QString &accessibleName
                       {QStringLiteral("PROG_NAME"), QString(), 19},
                       {QStringLiteral("PROG_EXE"), QString(), 12}});
     grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setTabKeyNavigation(false); // Tab goes on to the arrows
     return grid;
 }
 
@@ -322,8 +323,30 @@ void TFormProg::note(const QString &text)
     LabelStatus->setToolTip(text);
 }
 
+// While the lists are read again the buttons keep their state, so that the focus stays
+// on the button that was pressed; they are set once at the end.
+class TFormProg::ButtonsHeld {
+public:
+    explicit ButtonsHeld(TFormProg &form) : m_form(form), m_outer(!form.m_buttonsHeld) { form.m_buttonsHeld = true; }
+    ~ButtonsHeld()
+    {
+        if (!m_outer)
+            return;
+        m_form.m_buttonsHeld = false;
+        m_form.SetButtons();
+    }
+    ButtonsHeld(const ButtonsHeld &) = delete;
+    ButtonsHeld &operator=(const ButtonsHeld &) = delete;
+
+private:
+    TFormProg &m_form;
+    bool m_outer;
+};
+
 void TFormProg::SetButtons()
 {
+    if (m_buttonsHeld)
+        return;
     // A grant or a revoke needs a user name and a row of its grid.
     const bool named = !Edit1->text().isEmpty();
     ExcludeBtn->setEnabled(named && QueryAllProg->active() && !QueryAllProg->isEmpty());
@@ -335,7 +358,13 @@ void TFormProg::SetButtons()
 
 void TFormProg::ReopenLists()
 {
+    const ButtonsHeld held(*this);
     note(QString());
+    if (!Form1->Database1->connected()) {
+        closeLists();
+        note(QStringLiteral("Connect in the main window, then reload"));
+        return;
+    }
     if (!mainCompany().valid()) {
         closeLists();
         note(QStringLiteral("Choose a company in the main window, then reload"));
@@ -354,6 +383,7 @@ void TFormProg::ReopenLists()
 
 void TFormProg::ReopenAtBookmarks()
 {
+    const ButtonsHeld held(*this);
     note(QString());
     db::Bookmark granted = QueryuserProg->bookmark();
     db::Bookmark available = QueryAllProg->bookmark();

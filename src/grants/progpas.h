@@ -107,6 +107,8 @@ private:
     void IncludeBtnClick();
     void BitBtn1Click();
 
+    class ButtonsHeld;
+    bool m_buttonsHeld = false;
     QWidget *m_columns = nullptr; // holds Panel3, Panel2 and Panel4
     QString m_dbName;     // the company name the lists were opened with
     QString m_listUser;   // the user name the lists were opened with
