@@ -167,6 +167,11 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel(t
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     connect(m_model, &DataSetModel::cursorMoved, this, [this](int row) { follow(row); });
+    // A reset of the rows keeps the column the user was in.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        if (currentIndex().isValid())
+            m_column = currentIndex().column();
+    });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { fitColumns(); });
 }
 
@@ -223,7 +228,8 @@ void DBGrid::follow(int row)
     if (m_following)
         return;
     m_following = true;
-    const int column = std::max(0, currentIndex().column());
+    const int column = std::clamp(currentIndex().isValid() ? currentIndex().column() : m_column, 0,
+                                  std::max(0, m_model->columnCount() - 1));
     if (row >= 0 && row < m_model->rowCount()) {
         const QModelIndex target = m_model->index(row, column);
         selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect
