@@ -4,6 +4,7 @@
 #include "app/filter.h"
 #include "app/help1.h"
 #include "grants/Rights.h"
+#include "grants/progpas.h"
 #include "lookup/find.h"
 #include "data/Connections.h"
 #include "data/Statements.h"
@@ -252,6 +253,7 @@ void TForm1::buildRightColumn()
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton2Click(); }); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { guard([this] { BitBtn2Click(); }); });
     connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
             [this] { guard([this] { DBLookupComboBox1CloseUp(); }); });
 }
@@ -707,6 +709,13 @@ void TForm1::BitBtn1Click()
     }
     QueryUsers->close();
     QueryUsers->open();
+}
+
+void TForm1::BitBtn2Click()
+{
+    FormProg->show();
+    FormProg->raise();
+    FormProg->activateWindow();
 }
 
 void TForm1::DBImage1Click()

@@ -130,6 +130,7 @@ private:
     void SpeedButton3Click();
     void SpeedButtonFilterClick();
     void BitBtn1Click();
+    void BitBtn2Click();
     void DBImage1Click();
     void DBComboBox1Exit();
     void DBRadioGroup1Change();
