@@ -1,5 +1,6 @@
 #include "app/Users.h"
 
+#include "accounts/adduser.h"
 #include "app/VortalixLogin.h"
 #include "app/filter.h"
 #include "app/help1.h"
@@ -208,17 +209,19 @@ void TForm1::buildRightColumn()
 
     SpeedButton2 = glyphButton(Panel3, QStringLiteral("SpeedButton2"), controls::Glyph::Help, QStringLiteral("Help"));
     SpeedButton2->setGeometry(4, 4, 26, 26);
+    // The companies and account buttons stand side by side after the help button; the
+    // connect button takes the rest of the row.
     SpeedButtonDB = glyphButton(Panel3, QStringLiteral("SpeedButtonDB"), controls::Glyph::Companies,
                                 QStringLiteral("Configure companies"));
+    SpeedButtonDB->setAccessibleName(SpeedButtonDB->toolTip());
     SpeedButtonDB->setGeometry(32, 4, 26, 26);
-    SpeedButtonDB->hide();
     SpeedButtonUSR = glyphButton(Panel3, QStringLiteral("SpeedButtonUSR"), controls::Glyph::User, QStringLiteral("New user"));
-    SpeedButtonUSR->setGeometry(34, 4, 26, 26);
-    SpeedButtonUSR->hide();
+    SpeedButtonUSR->setAccessibleName(SpeedButtonUSR->toolTip());
+    SpeedButtonUSR->setGeometry(60, 4, 26, 26);
     SpeedButton1 = new QToolButton(Panel3);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setText(QStringLiteral("Connect"));
-    SpeedButton1->setGeometry(62, 4, 150, 26);
+    SpeedButton1->setGeometry(90, 4, 122, 26);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Company "), Panel3);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -252,6 +255,7 @@ void TForm1::buildRightColumn()
 
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton2Click(); }); });
+    connect(SpeedButtonUSR, &QToolButton::clicked, this, [this] { guard([this] { SpeedButtonUSRClick(); }); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { guard([this] { BitBtn2Click(); }); });
     connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
@@ -615,6 +619,13 @@ void TForm1::SpeedButton2Click()
 {
     FormHelp->show();
     FormHelp->raise();
+}
+
+void TForm1::SpeedButtonUSRClick()
+{
+    FormCreateUser->show();
+    FormCreateUser->raise();
+    FormCreateUser->activateWindow();
 }
 
 void TForm1::SpeedButton3Click()

@@ -127,6 +127,7 @@ private:
     void SpeedButton1Click();
     void DBLookupComboBox1CloseUp();
     void SpeedButton2Click();
+    void SpeedButtonUSRClick();
     void SpeedButton3Click();
     void SpeedButtonFilterClick();
     void BitBtn1Click();

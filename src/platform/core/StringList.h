@@ -24,6 +24,7 @@ public:
 
     void append(const QString &line) { m_lines.append(line); }
     void insert(int index, const QString &line) { m_lines.insert(index, line); }
+    void setLine(int index, const QString &line) { m_lines[index] = line; }
     void removeAt(int index) { m_lines.removeAt(index); }
     void clear() { m_lines.clear(); }
 
