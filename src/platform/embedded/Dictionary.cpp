@@ -50,7 +50,12 @@ bool Dictionary::tablespaceExists(const QString &name) const
 void Dictionary::createAccount(const QString &user, const QString &password,
                                const QString &defaultTablespace, const QString &temporaryTablespace)
 {
-    const PasswordHash h = PasswordHash::make(password);
+    createAccount(user, PasswordHash::make(password), defaultTablespace, temporaryTablespace);
+}
+
+void Dictionary::createAccount(const QString &user, const PasswordHash &h,
+                               const QString &defaultTablespace, const QString &temporaryTablespace)
+{
     SqliteStatement q(m_handle, QStringLiteral(
         "insert into %1 (username, user_id, password_salt, password_hash, password_rounds, created, "
         "default_tablespace, temporary_tablespace) "

@@ -9,6 +9,8 @@ struct sqlite3;
 
 namespace embedded {
 
+struct PasswordHash;
+
 // The server's dictionary: accounts with their password hashes, roles, the roles each
 // account or role holds (with or without the right to pass them on), the objects that
 // can be granted and the grants on them. Names are stored in upper case; callers pass
@@ -25,6 +27,10 @@ public:
     bool accountExists(const QString &user) const;
     bool roleExists(const QString &role) const;
     void createAccount(const QString &user, const QString &password,
+                       const QString &defaultTablespace, const QString &temporaryTablespace);
+    // The same with a hash already derived: tools that make many accounts of one
+    // password derive it once.
+    void createAccount(const QString &user, const PasswordHash &hash,
                        const QString &defaultTablespace, const QString &temporaryTablespace);
     void setPassword(const QString &user, const QString &password);
     bool passwordMatches(const QString &user, const QString &password) const;

@@ -1,0 +1,249 @@
+#include "BankServer.h"
+
+#include "platform/db/DbError.h"
+#include "platform/embedded/Dictionary.h"
+#include "platform/embedded/EmbeddedServer.h"
+#include "platform/embedded/PasswordHash.h"
+#include "platform/embedded/Sqlite.h"
+
+#include <QDir>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <random>
+#include <string>
+
+namespace bench {
+
+using embedded::SqliteFile;
+using embedded::SqliteStatement;
+using embedded::runScript;
+
+namespace {
+
+std::string twoDigits(int n)
+{
+    return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+std::string fourDigits(int n)
+{
+    std::string s = std::to_string(n % 10000);
+    return std::string(4 - s.size(), '0') + s;
+}
+
+std::string upper(const std::string &text)
+{
+    std::string result;
+    for (char c : text)
+        result += char(std::toupper(static_cast<unsigned char>(c)));
+    return result;
+}
+
+QString schemaPath(const QString &folder)
+{
+    return QDir(folder).filePath(embedded::EmbeddedServer::schemaFileName(QStringLiteral("VORTALIX")));
+}
+
+} // namespace
+
+QString BankServer::userName(int index)
+{
+    static const std::array<const char *, 10> stems{"MARI", "JAAN", "KATRIN", "PEETER", "LIIS",
+                                                   "TOOMAS", "ANNE", "MARGUS", "KALLE", "EVELIN"};
+    return QString::fromLatin1(stems[std::size_t((index - 1) % 10)]) + QStringLiteral("%1").arg(index, 4, 10, QLatin1Char('0'));
+}
+
+void fillRegister(const QString &schemaFile, int programs)
+{
+    static const std::array<const char *, 12> subjects{
+        "Loan", "Deposit", "Interest", "Ledger", "Payroll", "Customer",
+        "Card", "Currency", "Collateral", "Statement", "Leasing", "Fund"};
+    static const std::array<const char *, 8> kinds{
+        "schedule", "register", "report", "import", "export", "reconciliation", "calculator", "archive"};
+    static const std::array<const char *, 12> authors{
+        "Abel", "abigail", "Kalle", "Mari", "Jaan", "Katrin",
+        "Peeter", "Liis", "Toomas", "Anne", "Margus", "Abram"};
+    static const std::array<const char *, 8> groups{
+        "Loans", "Deposits", "Accounting", "Reports", "Personnel", "Customers", "Treasury", "Cards"};
+    static const std::array<const char *, 6> frequencies{
+        "daily", "weekly", "monthly", "quarterly", "yearly", "on demand"};
+    static const std::array<const char *, 8> users{
+        "MARI", "JAAN", "KATRIN", "PEETER", "LIIS", "TOOMAS", "VORTALIX", "SYSTEM"};
+
+    const SqliteFile file(schemaFile);
+    runScript(file.handle(), QStringLiteral("begin"));
+    SqliteStatement insert(file.handle(), QStringLiteral(
+        "insert into vortalix_prog (prog_name, prog_exe, prog_author, prog_version, prog_last_comp, "
+        "prog_description, prog_group, prog_type, reporting_freq, version, serverpath, clientpath, "
+        "icon, user_name, help_path, ref_path) "
+        "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)"));
+    std::mt19937 random(20240611);
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    auto text = [](const std::string &s) { return QString::fromStdString(s); };
+    for (int i = 1; i <= programs; ++i) {
+        const std::string subject = subjects[std::size_t(pick(int(subjects.size())))];
+        const std::string kind = kinds[std::size_t(pick(int(kinds.size())))];
+        const std::string group = groups[std::size_t(pick(int(groups.size())))];
+        const std::string stem = upper(subject.substr(0, 4) + kind.substr(0, 3)) + fourDigits(i);
+        const std::string upperGroup = upper(group);
+        const int major = 1 + pick(9);
+        const int minor = pick(20);
+        insert.bind(1, text(subject + " " + kind + " " + fourDigits(i)));
+        insert.bind(2, text(stem + ".EXE"));
+        insert.bind(3, text(authors[std::size_t(pick(int(authors.size())))]));
+        insert.bind(4, text(std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(pick(100))));
+        insert.bind(5, text(std::to_string(2012 + pick(13)) + "-" + twoDigits(1 + pick(12)) + "-"
+                            + twoDigits(1 + pick(28)) + " " + twoDigits(pick(24)) + ":" + twoDigits(pick(60))
+                            + ":" + twoDigits(pick(60))));
+        insert.bind(6, text("The " + subject + " " + kind + " of the " + group
+                            + " department; run at the end of the business day before the "
+                              "reports are sent to the branches."));
+        insert.bind(7, text(group));
+        insert.bind(8, text(std::to_string(1 + pick(6))));
+        insert.bind(9, text(frequencies[std::size_t(pick(int(frequencies.size())))]));
+        insert.bind(10, major + minor / 100.0);
+        insert.bind(11, text("\\\\APPSRV01\\VORTALIX\\" + upperGroup));
+        insert.bind(12, text("C:\\VORTALIX\\" + upperGroup));
+        insert.bind(13, QVariant());
+        insert.bind(14, text(users[std::size_t(pick(int(users.size())))]));
+        insert.bind(15, text("\\\\APPSRV01\\VORTALIX\\HELP\\" + stem + ".CHM"));
+        insert.bind(16, text("\\\\APPSRV01\\VORTALIX\\REF\\" + stem + ".TXT"));
+        insert.run();
+        sqlite3_reset(insert.get());
+    }
+    runScript(file.handle(), QStringLiteral("commit"));
+}
+
+namespace {
+
+void fillCompanies(sqlite3 *schema, int companies)
+{
+    SqliteStatement company(schema, QStringLiteral(
+        "insert into v_sysparams (id, system_date, report_date, firma_nimi, company_name, v_company, db_name) "
+        "values (1, '2024-05-31 00:00:00', '2024-05-30 00:00:00', ?1, ?2, ?3, ?4)"));
+    SqliteStatement database(schema, QStringLiteral(
+        "insert into databases (database_id, db_name, connstr, webconnstr, nls_lang) values (?1, ?2, ?3, ?4, 'E')"));
+    for (int c = 1; c <= companies; ++c) {
+        const QString name = QStringLiteral("FIRMA%1").arg(c, 2, 10, QLatin1Char('0'));
+        company.bind(1, QStringLiteral("Vortalix %1 AS").arg(name))
+            .bind(2, QStringLiteral("Vortalix %1 Ltd").arg(name))
+            .bind(3, c)
+            .bind(4, name)
+            .run();
+        sqlite3_reset(company.get());
+        database.bind(1, c).bind(2, name).bind(3, name + QStringLiteral("_L")).bind(4, QStringLiteral("http://") + name.toLower()).run();
+        sqlite3_reset(database.get());
+    }
+}
+
+void grantAll(sqlite3 *schema, const QStringList &names, int program, int company, const QVariant &ordinal)
+{
+    SqliteStatement insert(schema, QStringLiteral(
+        "insert into user_prog_db (username, vortalix_prog_id, database_id, ordinal) values (?1, ?2, ?3, ?4)"));
+    for (const QString &name : names) {
+        insert.bind(1, name).bind(2, program).bind(3, company).bind(4, ordinal).run();
+        sqlite3_reset(insert.get());
+    }
+}
+
+qint64 count(sqlite3 *handle, const QString &sql)
+{
+    SqliteStatement q(handle, sql);
+    return q.step() ? q.integer(0) : 0;
+}
+
+} // namespace
+
+BankServer makeBankServer(const QString &folder, const BankShape &shape)
+{
+    BankServer s;
+    s.folder = folder;
+    s.shape = shape;
+    embedded::EmbeddedServer::create(folder);
+
+    QStringList dealers;
+    for (int i = 1; i <= shape.users; ++i)
+        dealers.append(BankServer::userName(i));
+    s.copyUser = QStringLiteral("COPIER");
+    s.oneUser = dealers.first();
+
+    {
+        const SqliteFile dictionaryFile(embedded::EmbeddedServer::dictionaryPath(folder));
+        embedded::Dictionary dictionary(dictionaryFile.handle(), QStringLiteral("main"));
+        const embedded::PasswordHash hash = embedded::PasswordHash::make(QStringLiteral("kevaro"));
+        runScript(dictionaryFile.handle(), QStringLiteral("begin"));
+        for (int i = 0; i <= shape.users; ++i) {
+            const QString name = i == 0 ? s.copyUser : dealers.at(i - 1);
+            dictionary.createAccount(name, hash, QStringLiteral("USERS"), QStringLiteral("TEMP"));
+            dictionary.grantRole(name, QStringLiteral("CONNECT"), false);
+            dictionary.grantRole(name, QStringLiteral("DEALER"), false);
+            // Every tenth dealer holds DEALER2 as well: the candidates' statement gives
+            // such an account twice.
+            if (i % 10 == 0 && i > 0)
+                dictionary.grantRole(name, QStringLiteral("DEALER2"), false);
+        }
+        runScript(dictionaryFile.handle(), QStringLiteral("commit"));
+    }
+
+    fillRegister(schemaPath(folder), shape.programs);
+
+    const SqliteFile schemaFile(schemaPath(folder));
+    sqlite3 *schema = schemaFile.handle();
+    runScript(schema, QStringLiteral("begin"));
+    fillCompanies(schema, shape.companies);
+
+    // The programs the interactions open come last; the other grants never name them.
+    s.openProgram = shape.programs;
+    s.halfProgram = shape.programs - 1;
+    s.allProgram = shape.programs - 2;
+    const int ordinary = shape.programs - 10;
+    QStringList half;
+    for (int i = 0; i < dealers.size(); i += 2)
+        half.append(dealers.at(i));
+    for (int i = 1; i <= 4; ++i)
+        half.append(QStringLiteral("OLDUSER%1").arg(i));
+    QStringList all = dealers;
+    all.append(QStringLiteral("OLDUSER1"));
+    all.append(QStringLiteral("OLDUSER2"));
+    s.halfNames = int(half.size());
+    s.allNames = int(all.size());
+    grantAll(schema, half, s.halfProgram, 1, QVariant());
+    grantAll(schema, all, s.allProgram, 1, QVariant());
+    s.copyGrants = std::min(5000, ordinary);
+    {
+        SqliteStatement copy(schema, QStringLiteral(
+            "with recursive n(i) as (select 1 union all select i + 1 from n where i < ?2) "
+            "insert into user_prog_db (username, vortalix_prog_id, database_id, ordinal) "
+            "select ?1, i, 2, 0 from n"));
+        copy.bind(1, s.copyUser).bind(2, s.copyGrants).run();
+    }
+
+    // The rest: every dealer in turn, spread over the companies and the ordinary programs.
+    const qint64 rest = shape.grants - s.halfNames - s.allNames - s.copyGrants;
+    if (rest > 0) {
+        runScript(schema, QStringLiteral("create temp table dealers (idx integer primary key, name text)"));
+        {
+            SqliteStatement name(schema, QStringLiteral("insert into temp.dealers values (?1, ?2)"));
+            for (int i = 0; i < dealers.size(); ++i) {
+                name.bind(1, i).bind(2, dealers.at(i)).run();
+                sqlite3_reset(name.get());
+            }
+        }
+        SqliteStatement fill(schema, QStringLiteral(
+            "with recursive n(i) as (select 0 union all select i + 1 from n where i < ?1 - 1) "
+            "insert or ignore into user_prog_db (username, vortalix_prog_id, database_id, ordinal) "
+            "select d.name, (d.idx * 7 + (i / ?2) * 131) % ?3 + 1, (i / ?2) % ?4 + 1, 0 "
+            "from n join temp.dealers d on d.idx = i % ?2"));
+        fill.bind(1, rest).bind(2, shape.users).bind(3, ordinary).bind(4, shape.companies).run();
+        runScript(schema, QStringLiteral("drop table temp.dealers"));
+    }
+    runScript(schema, QStringLiteral("commit"));
+    s.grants = count(schema, QStringLiteral("select count(*) from user_prog_db"));
+    return s;
+}
+
+} // namespace bench

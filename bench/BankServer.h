@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// An embedded server shaped like a bank's administration data, made reproducibly: the
+// same shape always gives the same rows.
+namespace bench {
+
+struct BankShape {
+    int programs = 10000;
+    int users = 5000; // accounts holding DEALER
+    int companies = 50;
+    qint64 grants = 1000000;
+
+    static BankShape bank() { return {}; }
+    static BankShape tiny() { return {60, 40, 4, 1500}; }
+};
+
+// The rows the benchmark's interactions work on, as the generator made them.
+struct BankServer {
+    QString folder;
+    BankShape shape;
+    qint64 grants = 0; // as stored
+
+    // Programs with no grant in company 1 (every dealer is a candidate), with half the
+    // dealers and four names without an account, and with every dealer and two such names.
+    int openProgram = 0;
+    int halfProgram = 0;
+    int allProgram = 0;
+    int halfNames = 0;
+    int allNames = 0;
+    // A dealer holding copyGrants programs in company 2 and none in company 3.
+    QString copyUser;
+    int copyGrants = 0;
+    // A dealer with a few grants in company 1, for the programs-of-one-user window.
+    QString oneUser;
+
+    static QString userName(int index); // 1-based
+};
+
+// Makes a server in the folder (which must not exist yet). Every dealer's password is
+// "kevaro": it is derived once, with the server's own rounds, and shared by the
+// generated accounts, so a login to one of them costs what any login costs while the
+// generation stays fast.
+BankServer makeBankServer(const QString &folder, const BankShape &shape);
+
+// Fills the register of an existing server with the programs, in one transaction.
+void fillRegister(const QString &schemaFile, int programs);
+
+} // namespace bench

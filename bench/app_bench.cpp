@@ -1,0 +1,989 @@
+// app_bench: every interaction of the windows on a server of a bank's size, driven
+// offscreen through the real windows and timed beside the same statements stepped with
+// the SQLite C API on the same files. Prints a table of medians in milliseconds and the
+// memory the program holds.
+//
+//   app_bench [--repeat N] [--folder DIR] [--only-bank]   the bank-scale servers
+//   app_bench --smoke                                      a tiny server, once, checked
+
+#include "BankServer.h"
+#include "RawSession.h"
+
+#include "accounts/adduser.h"
+#include "app/Users.h"
+#include "app/VortalixLogin.h"
+#include "app/Windows.h"
+#include "app/filter.h"
+#include "data/Statements.h"
+#include "grants/Rights.h"
+#include "grants/chosedb.h"
+#include "grants/progpas.h"
+#include "lookup/find.h"
+#include "platform/controls/Application.h"
+#include "platform/controls/Messages.h"
+#include "platform/db/Connection.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Params.h"
+#include "platform/db/Query.h"
+#include "platform/db/ServerDirectory.h"
+#include "platform/embedded/EmbeddedServer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+namespace {
+
+using bench::BankServer;
+using bench::BankShape;
+using bench::RawSession;
+
+const QString alias = QStringLiteral("BANK");
+
+// ---- measuring ------------------------------------------------------------------------
+
+double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+// Lets the windows paint what changed, as a user waits for it.
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+[[noreturn]] void fail(const QString &what)
+{
+    throw std::runtime_error(what.toStdString());
+}
+
+void check(bool condition, const QString &what)
+{
+    if (!condition)
+        fail(what);
+}
+
+// Acts on the next modal window once it is shown; the action runs inside the window's
+// own event loop.
+class ModalAnswer : public QObject {
+public:
+    using Action = std::function<void(QWidget *)>;
+    explicit ModalAnswer(Action action) : m_action(std::move(action))
+    {
+        m_timer.setInterval(0);
+        connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
+        m_timer.start();
+    }
+    ~ModalAnswer() override
+    {
+        if (!m_done && !m_error)
+            m_error = "the expected window did not appear";
+    }
+    void rethrow() const
+    {
+        if (m_error)
+            throw std::runtime_error(*m_error);
+        if (!m_done)
+            throw std::runtime_error("the expected window did not appear");
+    }
+
+private:
+    void tick()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        m_timer.stop();
+        m_done = true;
+        try {
+            m_action(modal);
+        } catch (const std::exception &e) {
+            m_error = e.what();
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->reject();
+        }
+    }
+
+    Action m_action;
+    QTimer m_timer;
+    bool m_done = false;
+    std::optional<std::string> m_error;
+};
+
+// Every message the windows show is kept; one the benchmark did not ask for ends it.
+class Messages {
+public:
+    Messages()
+    {
+        controls::Messages::setResponder([this](controls::MessageKind, const QString &text) {
+            m_texts.append(text);
+            return true;
+        });
+    }
+    ~Messages() { controls::Messages::setResponder(nullptr); }
+    void expectNone(const QString &interaction)
+    {
+        if (!m_texts.isEmpty()) {
+            const QString texts = m_texts.join(QStringLiteral(" | "));
+            m_texts.clear();
+            fail(interaction + QStringLiteral(": the windows said ") + texts);
+        }
+    }
+
+private:
+    QStringList m_texts;
+};
+
+struct Row {
+    QString interaction;
+    double project = -1;
+    double raw = -1;
+};
+
+class Table {
+public:
+    void add(const QString &column, const Row &row)
+    {
+        if (!m_columns.contains(column))
+            m_columns.append(column);
+        if (!m_order.contains(row.interaction))
+            m_order.append(row.interaction);
+        m_cells[row.interaction][column] = row;
+    }
+    void note(const QString &line) { m_notes.append(line); }
+
+    void print() const
+    {
+        std::printf("\n| interaction |");
+        for (const QString &c : m_columns)
+            std::printf(" %s: project / raw engine, ms |", qPrintable(c));
+        std::printf("\n|---|");
+        for (int i = 0; i < m_columns.size(); ++i)
+            std::printf("---|");
+        std::printf("\n");
+        for (const QString &name : m_order) {
+            std::printf("| %s |", qPrintable(name));
+            for (const QString &c : m_columns) {
+                const auto row = m_cells.value(name).find(c);
+                if (row == m_cells.value(name).end()) {
+                    std::printf(" |");
+                    continue;
+                }
+                std::printf(" %s |", qPrintable(cell(*row)));
+            }
+            std::printf("\n");
+        }
+        std::printf("\n");
+        for (const QString &n : m_notes)
+            std::printf("%s\n", qPrintable(n));
+        std::fflush(stdout);
+    }
+
+private:
+    static QString cell(const Row &r)
+    {
+        auto number = [](double ms) { return ms < 0 ? QStringLiteral("—") : QString::number(ms, 'f', ms < 10 ? 1 : 0); };
+        QString text = number(r.project) + QStringLiteral(" / ") + number(r.raw);
+        if (r.project >= 0 && r.raw > 0)
+            text += QStringLiteral(" (%1×)").arg(r.project / r.raw, 0, 'f', 1);
+        return text;
+    }
+
+    QStringList m_columns;
+    QStringList m_order;
+    QHash<QString, QHash<QString, Row>> m_cells;
+    QStringList m_notes;
+};
+
+// The heap the process holds now, in bytes.
+qint64 heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks) + qint64(info.hblkhd);
+}
+
+qint64 peakResidentKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// ---- the data folder the windows find their server in ---------------------------------
+
+class Environment {
+public:
+    explicit Environment(const QString &dataFolder) : m_oldData(qgetenv("USERPR_DATA")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
+    {
+        qputenv("USERPR_DATA", dataFolder.toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8()); // no servers file: BANK is embedded
+    }
+    ~Environment()
+    {
+        qputenv("USERPR_DATA", m_oldData);
+        qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    }
+
+private:
+    QTemporaryDir m_config;
+    QByteArray m_oldData;
+    QByteArray m_oldConfig;
+};
+
+// ---- the interactions -----------------------------------------------------------------
+
+class Interactions {
+public:
+    Interactions(const BankServer &server, int repeat, Table &table, const QString &column)
+        : m_server(server), m_repeat(repeat), m_table(table), m_column(column)
+    {
+    }
+
+    void run()
+    {
+        Messages messages;
+        m_messages = &messages;
+        Windows windows;
+        Form1->show();
+        settle();
+
+        connectSequence();
+        registerHeld();
+        openList();
+        confirmList(m_server.halfProgram, m_server.halfNames, QStringLiteral("OK of that list, %1 names"));
+        confirmList(m_server.allProgram, m_server.allNames, QStringLiteral("OK of that list, %1 names"));
+        findByUser();
+        chooseCompany();
+        nextProgram();
+        filterRegister();
+        programsOfOneUser();
+        copyGrants();
+        accountWindow();
+        m_messages = nullptr;
+        FormProg->hide();
+        FormCreateUser->hide();
+        if (Form1->SpeedButton1->text() == QLatin1String("Disconnect"))
+            Form1->SpeedButton1->click();
+        settle();
+    }
+
+    // Connects as the windows do and keeps the window open (for the memory measurement).
+    static void connectOnce(const QString &password)
+    {
+        ModalAnswer answer([&](QWidget *) {
+            LoginForm->ConnComboBox->setEditText(alias);
+            LoginForm->LoginEdit->setText(QStringLiteral("vortalix"));
+            LoginForm->PasswdEdit->setText(password);
+            LoginForm->BitBtn1->click();
+        });
+        Form1->SpeedButton1->click();
+        settle();
+        answer.rethrow();
+        check(Form1->StatusBar1->currentMessage() == QLatin1String("ok"),
+              QStringLiteral("connect ended with the status ") + Form1->StatusBar1->currentMessage());
+    }
+
+private:
+    template <typename Body>
+    QList<double> times(Body body)
+    {
+        QList<double> result;
+        for (int i = 0; i < m_repeat; ++i)
+            result.append(body());
+        return result;
+    }
+
+    void record(const QString &interaction, const QList<double> &project, const QList<double> &raw)
+    {
+        m_table.add(m_column, {interaction, median(project), median(raw)});
+        std::fprintf(stderr, "  %-60s %8.1f ms / %8.1f ms\n", qPrintable(interaction), median(project), median(raw));
+    }
+
+    template <typename Body>
+    double rawTime(Body body)
+    {
+        QElapsedTimer t;
+        t.start();
+        body();
+        return double(t.nsecsElapsed()) / 1e6;
+    }
+
+    QList<double> rawTimes(const std::function<void()> &body)
+    {
+        QList<double> result;
+        for (int i = 0; i < m_repeat; ++i)
+            result.append(rawTime(body));
+        return result;
+    }
+
+    void expectQuiet(const QString &what) { m_messages->expectNone(what); }
+
+    static double elapsed(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+
+    QString sql(const QStringList &lines) const { return db::sql::joinLines(lines); }
+
+    QString registerSql() const
+    {
+        QStringList names;
+        for (int i = 0; i < Form1->userprogTable->fieldCount(); ++i)
+            names.append(Form1->userprogTable->field(i).fieldName());
+        return QStringLiteral("select %1 from %2 order by PROG_ID").arg(names.join(QStringLiteral(", ")),
+                                                                        statements::VortalixProgTable);
+    }
+
+    double firstProgram() const { return 1; }
+
+    qint64 grantsOf(int program, int company, const QString &extra = QString())
+    {
+        return session().number(QStringLiteral("select count(*) from user_prog_db where vortalix_prog_id = %1 "
+                                               "and database_id = %2 %3")
+                                    .arg(program)
+                                    .arg(company)
+                                    .arg(extra));
+    }
+
+    // connect, OK -> status "ok"
+    void connectSequence()
+    {
+        const QList<double> project = times([&] {
+            if (Form1->SpeedButton1->text() == QLatin1String("Disconnect"))
+                Form1->SpeedButton1->click();
+            settle();
+            forgetLogins();
+            QElapsedTimer t;
+            ModalAnswer answer([&](QWidget *) {
+                LoginForm->ConnComboBox->setEditText(alias);
+                LoginForm->LoginEdit->setText(QStringLiteral("vortalix"));
+                LoginForm->PasswdEdit->setText(QStringLiteral("lumivar"));
+                t.start();
+                LoginForm->BitBtn1->click();
+            });
+            Form1->SpeedButton1->click();
+            settle();
+            const double ms = elapsed(t);
+            answer.rethrow();
+            expectQuiet(QStringLiteral("connect"));
+            check(Form1->StatusBar1->currentMessage() == QLatin1String("ok"),
+                  QStringLiteral("connect ended with the status ") + Form1->StatusBar1->currentMessage());
+            check(Form1->userprogTable->recordCount() == m_server.shape.programs, QStringLiteral("the register is not whole"));
+            check(Form1->serverUsers().count() >= m_server.shape.users, QStringLiteral("the server's accounts were not read"));
+            return ms;
+        });
+        const QString reg = registerSql();
+        const QList<double> raw = rawTimes([&] {
+            RawSession::deriveLogin(m_server.folder, QStringLiteral("VORTALIX"), QStringLiteral("lumivar"));
+            RawSession first(m_server.folder);
+            first.run(reg);
+            first.run(sql(statements::QueryDBs));
+            first.run(sql(statements::QueryUsers), {{QStringLiteral("prog_id"), firstProgram()}});
+            first.run(reg);
+            first.run(sql(statements::Query2));
+            RawSession second(m_server.folder);
+            second.run(sql(statements::QueryDBusers));
+        });
+        record(QStringLiteral("connect, OK → status \"ok\""), project, raw);
+    }
+
+    static void forgetLogins();
+
+    // What the register of programs holds in memory once open.
+    void registerHeld()
+    {
+        Form1->userprogTable->close();
+        settle();
+        const qint64 before = heapInUse();
+        Form1->userprogTable->open();
+        const qint64 after = heapInUse();
+        settle();
+        m_registerBytes = after - before;
+        m_table.note(QStringLiteral("%1: the register of %2 programs holds %3 MB")
+                         .arg(m_column)
+                         .arg(m_server.shape.programs)
+                         .arg(double(m_registerBytes) / 1e6, 0, 'f', 1));
+    }
+
+    void moveToProgram(int program)
+    {
+        check(Form1->userprogTable->findKey(program), QStringLiteral("program %1 is not in the register").arg(program));
+        settle();
+    }
+
+    // open the users-of-one-program list
+    void openList()
+    {
+        moveToProgram(m_server.openProgram);
+        const QList<double> project = times([&] {
+            QElapsedTimer t;
+            double ms = 0;
+            ModalAnswer answer([&](QWidget *dialog) {
+                dialog->repaint();
+                ms = elapsed(t);
+                check(DualListDlg->SrcList->count() == m_server.shape.users + 1,
+                      QStringLiteral("the list offers %1 candidates").arg(DualListDlg->SrcList->count()));
+                check(DualListDlg->DstList->count() == 0, QStringLiteral("the program is granted already"));
+                DualListDlg->CancelBtn->click();
+            });
+            t.start();
+            Form1->BitBtn1->click();
+            settle();
+            answer.rethrow();
+            expectQuiet(QStringLiteral("open the list"));
+            return ms;
+        });
+        const QList<double> raw = rawTimes([&] {
+            RawSession &s = session();
+            const db::BoundParams params{{QStringLiteral("p_id"), double(m_server.openProgram)},
+                                         {QStringLiteral("d_name"), companyName(1)}};
+            s.run(sql(statements::gruserQuery), params);
+            s.run(sql(statements::userQuery), params);
+        });
+        record(QStringLiteral("open the users-of-one-program list, %1 candidates").arg(m_server.shape.users + 1), project, raw);
+    }
+
+    // OK of the list, without moves: every grant of the program in the company again
+    void confirmList(int program, int names, const QString &caption)
+    {
+        moveToProgram(program);
+        const QList<double> project = times([&] {
+            QElapsedTimer t;
+            ModalAnswer answer([&](QWidget *) {
+                check(DualListDlg->DstList->count() == names,
+                      QStringLiteral("the list holds %1 granted names").arg(DualListDlg->DstList->count()));
+                t.start();
+                DualListDlg->OKBtn->click();
+            });
+            Form1->BitBtn1->click();
+            settle();
+            const double ms = elapsed(t);
+            answer.rethrow();
+            expectQuiet(QStringLiteral("OK of the list"));
+            return ms;
+        });
+        check(grantsOf(program, 1) == names, QStringLiteral("the OK left the wrong grants"));
+        check(grantsOf(program, 1, QStringLiteral("and ordinal is null")) == names,
+              QStringLiteral("the OK kept old grants instead of inserting them anew"));
+        const QStringList list = TDualListDlg::names(DualListDlg->DstList);
+        const QList<double> raw = rawTimes([&] {
+            RawSession &s = session();
+            s.exec(QStringLiteral("begin"));
+            s.run(sql(statements::MainQueryDelete),
+                  {{QStringLiteral("p_id"), double(program)}, {QStringLiteral("d_id"), 1.0}});
+            const QString insert = sql(statements::MainQueryAdd);
+            for (const QString &name : list) {
+                s.run(insert, {{QStringLiteral("uname"), name},
+                               {QStringLiteral("p_id"), double(program)},
+                               {QStringLiteral("d_id"), 1.0}});
+            }
+            s.exec(QStringLiteral("commit"));
+            s.run(sql(statements::QueryUsers), {{QStringLiteral("prog_id"), double(program)}});
+        });
+        record(caption.arg(names), project, raw);
+    }
+
+    // find by user name %a% in one company
+    void findByUser()
+    {
+        const QString pattern = QStringLiteral("%a%");
+        const QList<double> project = times([&] {
+            QElapsedTimer t;
+            double ms = 0;
+            ModalAnswer answer([&](QWidget *dialog) {
+                FormFind->RadioButtonUser->setChecked(true);
+                FormFind->EditFind->setText(pattern);
+                t.start();
+                FormFind->BitBtn3->click();
+                dialog->repaint();
+                ms = elapsed(t);
+                check(FormFind->QueryUsr->active() && FormFind->QueryUsr->recordCount() > 0,
+                      QStringLiteral("the find found nothing"));
+                FormFind->BitBtn2->click();
+            });
+            Form1->SpeedButton3->click();
+            settle();
+            answer.rethrow();
+            expectQuiet(QStringLiteral("find"));
+            return ms;
+        });
+        const QList<double> raw = rawTimes([&] {
+            session().run(sql(statements::QueryUsr),
+                          {{QStringLiteral("usr"), pattern}, {QStringLiteral("dname"), companyName(1)}});
+        });
+        record(QStringLiteral("find by user name %a% in one company"), project, raw);
+    }
+
+    int rowOfCompany(int company) const
+    {
+        const int row = Form1->DBLookupComboBox1->findText(companyName(company));
+        check(row >= 0, QStringLiteral("company %1 is not offered").arg(company));
+        return row;
+    }
+
+    void choose(int company)
+    {
+        Form1->DBLookupComboBox1->choose(rowOfCompany(company));
+        Form1->DBLookupComboBox1->hidePopup();
+    }
+
+    // choose another company
+    void chooseCompany()
+    {
+        moveToProgram(1);
+        int company = 1;
+        const QList<double> project = times([&] {
+            company = company == 1 ? 2 : 1;
+            QElapsedTimer t;
+            t.start();
+            choose(company);
+            settle();
+            const double ms = elapsed(t);
+            expectQuiet(QStringLiteral("choose a company"));
+            check(Form1->QueryUsers->filter() == QStringLiteral("database_id=%1").arg(company),
+                  QStringLiteral("the users grid does not follow the company"));
+            return ms;
+        });
+        if (company != 1) {
+            choose(1);
+            settle();
+        }
+        const QList<double> raw = rawTimes([&] {
+            session().run(sql(statements::QueryUsers), {{QStringLiteral("prog_id"), 1.0}});
+            RawSession second(m_server.folder);
+            second.run(sql(statements::QueryDBusers));
+        });
+        record(QStringLiteral("choose another company"), project, raw);
+    }
+
+    // next program (users grid follows)
+    void nextProgram()
+    {
+        moveToProgram(1);
+        bool forward = true;
+        const QList<double> project = times([&] {
+            QElapsedTimer t;
+            t.start();
+            Form1->DBNavigator1->click(forward ? controls::DBNavigator::Next : controls::DBNavigator::Prior);
+            settle();
+            const double ms = elapsed(t);
+            forward = !forward;
+            expectQuiet(QStringLiteral("next program"));
+            return ms;
+        });
+        const QList<double> raw = rawTimes([&] {
+            session().run(sql(statements::QueryUsers), {{QStringLiteral("prog_id"), 2.0}});
+        });
+        record(QStringLiteral("next program (users grid follows)"), project, raw);
+    }
+
+    // the register's filter on and off
+    void filterRegister()
+    {
+        const QList<double> project = times([&] {
+            QElapsedTimer t;
+            ModalAnswer answer([&](QWidget *) {
+                for (QLineEdit *e : FormFilter->edits())
+                    e->clear();
+                FormFilter->EditProg_Author->setText(QStringLiteral("ab*"));
+                t.start();
+                FormFilter->BitBtn2->click();
+            });
+            Form1->SpeedButtonFilter->click();
+            settle();
+            const double ms = elapsed(t);
+            answer.rethrow();
+            check(Form1->userprogTable->filtered() && Form1->userprogTable->recordCount() < m_server.shape.programs,
+                  QStringLiteral("the register was not filtered"));
+            ModalAnswer off([&](QWidget *) { FormFilter->BitBtn3->click(); });
+            Form1->SpeedButtonFilter->click();
+            settle();
+            off.rethrow();
+            check(!Form1->userprogTable->filtered(), QStringLiteral("the filter stayed on"));
+            expectQuiet(QStringLiteral("filter"));
+            return ms;
+        });
+        record(QStringLiteral("filter the register (author ab*)"), project, {});
+    }
+
+    void reloadProgramLists(const QString &user)
+    {
+        FormProg->Edit1->setText(user);
+        FormProg->SpeedButton1->click();
+        settle();
+        expectQuiet(QStringLiteral("programs of one user"));
+        check(FormProg->QueryAllProg->active() && FormProg->QueryuserProg->active(), QStringLiteral("the lists did not open"));
+    }
+
+    db::BoundParams userParams(const QString &user, int company) const
+    {
+        return {{QStringLiteral("user"), user}, {QStringLiteral("db_name"), companyName(company)}};
+    }
+
+    void programsOfOneUser()
+    {
+        Form1->BitBtn2->click();
+        settle();
+        check(FormProg->isVisible(), QStringLiteral("the programs-of-one-user window is not shown"));
+        const QString user = m_server.oneUser;
+        const QList<double> open = times([&] {
+            FormProg->Edit1->setText(user);
+            QElapsedTimer t;
+            t.start();
+            FormProg->SpeedButton1->click();
+            settle();
+            const double ms = elapsed(t);
+            expectQuiet(QStringLiteral("programs of one user"));
+            check(FormProg->QueryAllProg->recordCount() + FormProg->QueryuserProg->recordCount() == m_server.shape.programs,
+                  QStringLiteral("the two lists do not make the register"));
+            return ms;
+        });
+        auto reopen = [&](RawSession &s) {
+            s.run(sql(statements::QueryuserProg), userParams(user, 1));
+            s.run(sql(statements::QueryAllProg), userParams(user, 1));
+        };
+        record(QStringLiteral("programs of one user: open the lists (all programs but a few)"), open,
+               rawTimes([&] { reopen(session()); }));
+
+        QList<double> grant;
+        QList<double> revoke;
+        for (int i = 0; i < m_repeat; ++i) {
+            FormProg->QueryAllProg->first();
+            const double program = FormProg->QueryAllProgPROG_ID->asFloat();
+            const int held = FormProg->QueryuserProg->recordCount();
+            QElapsedTimer t;
+            t.start();
+            FormProg->ExcludeBtn->click();
+            settle();
+            grant.append(elapsed(t));
+            expectQuiet(QStringLiteral("grant"));
+            check(FormProg->QueryuserProg->recordCount() == held + 1, QStringLiteral("the grant was not written"));
+            check(FormProg->QueryuserProg->locate(QStringLiteral("VORTALIX_PROG_ID"), program),
+                  QStringLiteral("the granted program is not listed"));
+            t.start();
+            FormProg->IncludeBtn->click();
+            settle();
+            revoke.append(elapsed(t));
+            expectQuiet(QStringLiteral("revoke"));
+            check(FormProg->QueryuserProg->recordCount() == held, QStringLiteral("the revoke was not written"));
+        }
+        const double program = FormProg->QueryAllProgPROG_ID->asFloat();
+        const db::BoundParams one{{QStringLiteral("username"), user},
+                                  {QStringLiteral("prog_id"), program},
+                                  {QStringLiteral("database_id"), 1.0}};
+        QList<double> rawGrant;
+        QList<double> rawRevoke;
+        for (int i = 0; i < m_repeat; ++i) {
+            rawGrant.append(rawTime([&] {
+                session().run(sql(statements::ProgQueryAdd), one);
+                reopen(session());
+            }));
+            rawRevoke.append(rawTime([&] {
+                session().run(sql(statements::ProgQueryDelete), one);
+                reopen(session());
+            }));
+        }
+        record(QStringLiteral("programs of one user: grant one program"), grant, rawGrant);
+        record(QStringLiteral("programs of one user: revoke one program"), revoke, rawRevoke);
+    }
+
+    void copyGrants()
+    {
+        const QString user = m_server.copyUser;
+        choose(3);
+        settle();
+        reloadProgramLists(user);
+        check(FormProg->QueryuserProg->isEmpty(), QStringLiteral("the copying user holds grants in company 3"));
+        const QString remove = QStringLiteral("delete from user_prog_db where username = '%1' and database_id = 3").arg(user);
+        const QList<double> project = times([&] {
+            QElapsedTimer t;
+            ModalAnswer answer([&](QWidget *) {
+                QListWidget *list = FormChoseDB->DBLookupListBox1;
+                const auto found = list->findItems(companyName(2), Qt::MatchExactly);
+                check(!found.isEmpty(), QStringLiteral("company 2 is not offered for the copy"));
+                FormChoseDB->DBLookupListBox1->choose(list->row(found.first()));
+                found.first()->setSelected(true);
+                t.start();
+                FormChoseDB->BitBtn2->click();
+            });
+            FormProg->BitBtn1->click();
+            settle();
+            const double ms = elapsed(t);
+            answer.rethrow();
+            expectQuiet(QStringLiteral("copy"));
+            check(FormProg->QueryuserProg->recordCount() == m_server.copyGrants,
+                  QStringLiteral("%1 grants were copied").arg(FormProg->QueryuserProg->recordCount()));
+            session().run(remove);
+            reloadProgramLists(user);
+            return ms;
+        });
+        const db::BoundParams copy{{QStringLiteral("from_db"), 2.0}, {QStringLiteral("to_db"), 3.0},
+                                   {QStringLiteral("username"), user}};
+        QList<double> raw;
+        for (int i = 0; i < m_repeat; ++i) {
+            raw.append(rawTime([&] {
+                session().run(sql(statements::QueryCopyAll), copy);
+                session().run(sql(statements::QueryuserProg), userParams(user, 3));
+                session().run(sql(statements::QueryAllProg), userParams(user, 3));
+            }));
+            session().run(remove);
+        }
+        record(QStringLiteral("copy %1 grants from another company").arg(m_server.copyGrants), project, raw);
+        choose(1);
+        settle();
+    }
+
+    void accountWindow()
+    {
+        // The first showing asks for the password of system; later ones take it from
+        // the program's cache, as they do for a user.
+        {
+            ModalAnswer answer([&](QWidget *) {
+                LoginForm->PasswdEdit->setText(QStringLiteral("manager"));
+                LoginForm->BitBtn1->click();
+            });
+            Form1->SpeedButtonUSR->click();
+            settle();
+            answer.rethrow();
+            expectQuiet(QStringLiteral("account window"));
+            FormCreateUser->hide();
+        }
+        const QList<double> project = times([&] {
+            QElapsedTimer t;
+            t.start();
+            Form1->SpeedButtonUSR->click();
+            settle();
+            const double ms = elapsed(t);
+            expectQuiet(QStringLiteral("account window"));
+            check(FormCreateUser->Query1->recordCount() == m_server.shape.users + 1,
+                  QStringLiteral("the account window lists %1 users").arg(FormCreateUser->Query1->recordCount()));
+            FormCreateUser->hide();
+            settle();
+            return ms;
+        });
+        const QList<double> raw = rawTimes([&] {
+            session().run(sql(statements::AddUserQuery1));
+            RawSession system(m_server.folder);
+            system.run(sql(statements::AddUserQuery3));
+        });
+        record(QStringLiteral("account window: scan of %1 users").arg(m_server.shape.users + 1), project, raw);
+    }
+
+    static QString companyName(int company) { return QStringLiteral("FIRMA%1").arg(company, 2, 10, QLatin1Char('0')); }
+
+    RawSession &session()
+    {
+        if (!m_session)
+            m_session = std::make_unique<RawSession>(m_server.folder);
+        return *m_session;
+    }
+
+    const BankServer &m_server;
+    int m_repeat;
+    Table &m_table;
+    QString m_column;
+    Messages *m_messages = nullptr;
+    std::unique_ptr<RawSession> m_session;
+    qint64 m_registerBytes = 0;
+};
+
+void Interactions::forgetLogins() {}
+
+// ---- the dataset layer against the C API ---------------------------------------------
+
+void datasetOpen(const QString &folder, int programs, int repeat, Table &table, const QString &column)
+{
+    db::ServerDirectory directory(QDir(folder).filePath(QStringLiteral("servers.ini")), QFileInfo(folder).path());
+    db::Connection connection(QStringLiteral("BENCH"));
+    connection.setDirectory(&directory);
+    connection.params().setValue(QStringLiteral("SERVER NAME"), QFileInfo(folder).fileName());
+    connection.params().setValue(QStringLiteral("USER NAME"), QStringLiteral("vortalix"));
+    connection.params().setValue(QStringLiteral("PASSWORD"), QStringLiteral("lumivar"));
+    connection.open();
+    const QString statement = QStringLiteral("select * from vortalix_prog order by prog_id");
+    db::Query query;
+    query.setConnection(&connection);
+    query.setSql({statement});
+    QList<double> project;
+    QList<double> raw;
+    RawSession session(folder);
+    for (int i = 0; i < repeat; ++i) {
+        QElapsedTimer t;
+        t.start();
+        query.open();
+        project.append(double(t.nsecsElapsed()) / 1e6);
+        check(query.recordCount() == programs, QStringLiteral("the register opened with %1 rows").arg(query.recordCount()));
+        query.close();
+        t.start();
+        check(session.run(statement) == programs, QStringLiteral("the C API read the wrong rows"));
+        raw.append(double(t.nsecsElapsed()) / 1e6);
+    }
+    table.add(column, {QStringLiteral("dataset layer's open of %1 rows").arg(programs), median(project), median(raw)});
+    std::fprintf(stderr, "  dataset open %d rows: %.1f ms / %.1f ms\n", programs, median(project), median(raw));
+}
+
+// ---- one process per memory measurement -----------------------------------------------
+
+int connectForMemory(const QString &dataFolder)
+{
+    Environment environment(dataFolder);
+    Windows windows;
+    Form1->show();
+    settle();
+    Interactions::connectOnce(QStringLiteral("lumivar"));
+    std::printf("peak-resident-kib %lld\n", static_cast<long long>(peakResidentKiB()));
+    Form1->SpeedButton1->click();
+    settle();
+    return 0;
+}
+
+double peakMemoryAfterConnect(const QString &dataFolder)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--connect-memory"), dataFolder});
+    if (!child.waitForFinished(300000) || child.exitCode() != 0)
+        fail(QStringLiteral("the memory measurement failed"));
+    const QString out = QString::fromUtf8(child.readAllStandardOutput());
+    const qsizetype at = out.indexOf(QLatin1String("peak-resident-kib "));
+    check(at >= 0, QStringLiteral("the memory measurement printed nothing"));
+    return out.mid(at + 18).trimmed().toDouble() / 1024.0;
+}
+
+// ---- a whole run ----------------------------------------------------------------------
+
+struct Options {
+    bool smoke = false;
+    bool onlyBank = false;
+    int repeat = 7;
+    QString folder;
+};
+
+QString describeMachine()
+{
+    QFile cpu(QStringLiteral("/proc/cpuinfo"));
+    QString model;
+    int cores = 0;
+    if (cpu.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : cpu.readAll().split('\n')) {
+            if (line.startsWith("model name")) {
+                ++cores;
+                if (model.isEmpty())
+                    model = QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
+            }
+        }
+    }
+    QFile load(QStringLiteral("/proc/loadavg"));
+    QString loadavg;
+    if (load.open(QIODevice::ReadOnly))
+        loadavg = QString::fromUtf8(load.readAll()).section(QLatin1Char(' '), 0, 2);
+    return QStringLiteral("%1, %2 cores, %3; load %4").arg(model).arg(cores).arg(QSysInfo::prettyProductName(), loadavg);
+}
+
+void runServer(const QString &root, const QString &column, const BankShape &shape, const Options &options, Table &table)
+{
+    const QString data = QDir(root).filePath(column.simplified().replace(QLatin1Char(' '), QLatin1Char('_')));
+    const QString folder = QDir(data).filePath(alias);
+    QDir().mkpath(data);
+    QElapsedTimer made;
+    made.start();
+    std::fprintf(stderr, "%s: making the server in %s\n", qPrintable(column), qPrintable(folder));
+    const BankServer server = bench::makeBankServer(folder, shape);
+    std::fprintf(stderr, "  %lld grants made in %.1f s\n", static_cast<long long>(server.grants), double(made.elapsed()) / 1000);
+    Environment environment(data);
+    Interactions(server, options.repeat, table, column).run();
+    table.note(QStringLiteral("%1: peak memory after connect %2 MB")
+                   .arg(column)
+                   .arg(peakMemoryAfterConnect(data), 0, 'f', 0));
+}
+
+int run(const Options &options)
+{
+    QTemporaryDir temporary;
+    const QString root = options.folder.isEmpty() ? temporary.path() : options.folder;
+    if (!options.folder.isEmpty() && QDir(root).exists() && !QDir(root).isEmpty())
+        fail(QStringLiteral("%1 is not empty").arg(root));
+    QDir().mkpath(root);
+    Table table;
+    table.note(QStringLiteral("machine: ") + describeMachine());
+    if (options.smoke) {
+        runServer(root, QStringLiteral("tiny"), BankShape::tiny(), options, table);
+    } else {
+        runServer(root, QStringLiteral("1 000 000 grants"), BankShape::bank(), options, table);
+        if (!options.onlyBank) {
+            BankShape smaller = BankShape::bank();
+            smaller.grants = 100000;
+            runServer(root, QStringLiteral("100 000 grants"), smaller, options, table);
+        }
+    }
+    // The dataset layer alone, on registers of two sizes.
+    const QList<int> sizes = options.smoke ? QList<int>{200, 2000} : QList<int>{10000, 100000};
+    for (int programs : sizes) {
+        const QString folder = QDir(root).filePath(QStringLiteral("register/R%1").arg(programs));
+        QDir().mkpath(QFileInfo(folder).path());
+        embedded::EmbeddedServer::create(folder);
+        bench::fillRegister(QDir(folder).filePath(embedded::EmbeddedServer::schemaFileName(QStringLiteral("VORTALIX"))),
+                            programs);
+        datasetOpen(folder, programs, options.repeat, table, options.smoke ? QStringLiteral("tiny") : QStringLiteral("1 000 000 grants"));
+    }
+    table.print();
+    return 0;
+}
+
+// The offscreen platform's notes about window features it lacks say nothing here.
+void quietPlatform(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.startsWith(QLatin1String("This plugin does not support")) || message.startsWith(QLatin1String("QStandardPaths:")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qInstallMessageHandler(quietPlatform);
+    controls::Application application(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    try {
+        if (args.size() == 3 && args.at(1) == QLatin1String("--connect-memory"))
+            return connectForMemory(args.at(2));
+        Options options;
+        for (int i = 1; i < args.size(); ++i) {
+            const QString &a = args.at(i);
+            if (a == QLatin1String("--smoke")) {
+                options.smoke = true;
+                options.repeat = 1;
+            } else if (a == QLatin1String("--only-bank")) {
+                options.onlyBank = true;
+            } else if (a == QLatin1String("--repeat") && i + 1 < args.size()) {
+                options.repeat = std::max(1, args.at(++i).toInt());
+            } else if (a == QLatin1String("--folder") && i + 1 < args.size()) {
+                options.folder = args.at(++i);
+            } else {
+                std::fprintf(stderr, "usage: app_bench [--smoke] [--only-bank] [--repeat N] [--folder EMPTY_DIR]\n");
+                return 2;
+            }
+        }
+        return run(options);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "app_bench: %s\n", e.what());
+        return 1;
+    }
+}
