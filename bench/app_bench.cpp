@@ -27,6 +27,7 @@
 #include "platform/db/Query.h"
 #include "platform/db/ServerDirectory.h"
 #include "platform/embedded/EmbeddedServer.h"
+#include "platform/embedded/PasswordHash.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -803,7 +804,12 @@ private:
     qint64 m_registerBytes = 0;
 };
 
-void Interactions::forgetLogins() {}
+void Interactions::forgetLogins()
+{
+    // Every connect pays the first login's password check, as the first connect of a
+    // started program does.
+    embedded::PasswordHash::forgetVerified();
+}
 
 // ---- the dataset layer against the C API ---------------------------------------------
 

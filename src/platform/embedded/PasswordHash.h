@@ -16,10 +16,16 @@ struct PasswordHash {
     // a login to an account that does not exist is checked against it, so the answer
     // takes as long as a wrong password and does not tell which accounts exist.
     static PasswordHash unmatchable();
+    // Whether the password gives this hash. A password this process has already seen
+    // give this very salt and hash is known again without the derivation (see below);
+    // any other password costs the whole derivation.
     bool matches(const QString &password) const;
 
     // The PBKDF2 rounds derived by this process so far: the work the checks have cost.
     static quint64 roundsDerived();
+    // Forgets the passwords this process has seen match, so the next check of each
+    // derives again.
+    static void forgetVerified();
 };
 
 } // namespace embedded
