@@ -473,13 +473,18 @@ void TForm1::AskPassword(const QString &user)
 void TForm1::FindUsers()
 {
     ServerUsers.clear();
+    m_serverUserKeys.clear();
     Database2->close();
     try {
         Database2->open();
         QueryDBusers->open();
         ShowStatus(QStringLiteral("quering DB users"));
-        for (QueryDBusers->first(); !QueryDBusers->eof(); QueryDBusers->next())
-            ServerUsers.append(QueryDBusers->field(0).asString());
+        const db::Field &name = QueryDBusers->field(0);
+        for (QueryDBusers->first(); !QueryDBusers->eof(); QueryDBusers->next()) {
+            const QString user = name.asString();
+            ServerUsers.append(user);
+            m_serverUserKeys.insert(user.toCaseFolded());
+        }
         QueryDBusers->close();
         Database2->close();
     } catch (const std::exception &) {
@@ -527,6 +532,7 @@ void TForm1::FormShow()
 {
     ShowStatus(QStringLiteral("Welcome!"));
     ServerUsers.clear();
+    m_serverUserKeys.clear();
 }
 
 void TForm1::resizeEvent(QResizeEvent *event)

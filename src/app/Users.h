@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSet>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -104,6 +105,9 @@ public:
 
     const core::StringList &passwords() const { return Passwords; }
     const core::StringList &serverUsers() const { return ServerUsers; }
+    // Whether the server has an account of that name, letter case ignored: a look-up in
+    // an index of ServerUsers, for the lists that ask once for every name they draw.
+    bool isServerUser(const QString &name) const { return m_serverUserKeys.contains(name.toCaseFolded()); }
 
     // The eight long edits, whose width follows the left area.
     QList<QWidget *> longEdits() const;
@@ -140,6 +144,7 @@ private:
 
     core::StringList Passwords;
     core::StringList ServerUsers;
+    QSet<QString> m_serverUserKeys; // the names of ServerUsers, case folded
     controls::FieldLink m_registerWatch;
     QString m_statusBeforeNote;
     bool m_noteShown = false;

@@ -7,9 +7,12 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QSet>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+
+#include <functional>
 
 TDualListDlg *DualListDlg = nullptr;
 
@@ -62,6 +65,21 @@ QPushButton *moveButton(QWidget *parent, const QString &name, const QString &cap
     b->setAutoDefault(false);
     b->setFixedWidth(36);
     return b;
+}
+
+// Adds many items to a list at once. A sorted list would find each one its place and
+// move the others; it takes them unsorted and sorts once, by the same comparison it keeps
+// for every item added later.
+void addAll(QListWidget *list, const std::function<void()> &add)
+{
+    if (!list->isSortingEnabled()) {
+        add();
+        return;
+    }
+    list->setSortingEnabled(false);
+    add();
+    list->sortItems(Qt::AscendingOrder); // the order the sorted list keeps
+    list->setSortingEnabled(true);
 }
 
 } // namespace
@@ -166,9 +184,13 @@ void TDualListDlg::FormShow()
     gruserQuery->paramByName(QStringLiteral("d_name")).setAsString(company);
     gruserQuery->paramByName(QStringLiteral("p_id")).setAsFloat(program);
     gruserQuery->open();
+    QStringList granted;
+    granted.reserve(gruserQuery->recordCount());
+    const db::Field &grantee = gruserQuery->field(0);
     for (gruserQuery->first(); !gruserQuery->eof(); gruserQuery->next())
-        DstList->addItem(gruserQuery->field(0).asString());
+        granted.append(grantee.asString());
     gruserQuery->close();
+    DstList->addItems(granted);
 
     userQuery->close();
     userQuery->paramByName(QStringLiteral("d_name")).setAsString(company);
@@ -177,14 +199,17 @@ void TDualListDlg::FormShow()
     SrcList->clear();
     // An account holding several dealer roles comes once per role; it is offered once.
     QStringList offered;
+    QSet<QString> seen;
+    const db::Field &user = userQuery->field(0);
     for (userQuery->first(); !userQuery->eof(); userQuery->next()) {
-        const QString name = userQuery->field(0).asString();
-        if (!offered.contains(name)) {
-            offered.append(name);
-            SrcList->addItem(name);
+        QString name = user.asString();
+        if (!seen.contains(name)) {
+            seen.insert(name);
+            offered.append(std::move(name));
         }
     }
     userQuery->close();
+    addAll(SrcList, [&] { SrcList->addItems(offered); });
     SetButtons();
 }
 
@@ -204,16 +229,20 @@ void TDualListDlg::ExcludeBtnClick()
 
 void TDualListDlg::IncAllBtnClick()
 {
-    for (int i = 0; i < SrcList->count(); ++i)
-        DstList->addItem(SrcList->item(i)->clone());
+    addAll(DstList, [this] {
+        for (int i = 0; i < SrcList->count(); ++i)
+            DstList->addItem(SrcList->item(i)->clone());
+    });
     SrcList->clear();
     SetItem(SrcList, 0);
 }
 
 void TDualListDlg::ExcAllBtnClick()
 {
-    for (int i = 0; i < DstList->count(); ++i)
-        SrcList->addItem(DstList->item(i)->clone());
+    addAll(SrcList, [this] {
+        for (int i = 0; i < DstList->count(); ++i)
+            SrcList->addItem(DstList->item(i)->clone());
+    });
     DstList->clear();
     SetItem(DstList, 0);
 }
@@ -276,7 +305,7 @@ QColor TDualListDlg::textColour(const QString &name, bool selected, const QPalet
 {
     if (selected)
         return palette.color(QPalette::HighlightedText);
-    if (Form1->serverUsers().contains(name))
+    if (Form1->isServerUser(name))
         return palette.color(QPalette::Active, QPalette::WindowText);
     return palette.color(QPalette::Disabled, QPalette::WindowText);
 }
