@@ -40,8 +40,10 @@ RawSession::RawSession(const QString &folder)
              "from %1.accounts;"
              "create temp view dba_role_privs as select grantee as GRANTEE, granted_role as GRANTED_ROLE, "
              "admin_option as ADMIN_OPTION, default_role as DEFAULT_ROLE from %1.role_grants;"
-             "pragma foreign_keys = on;")
-             .arg(dictionary));
+             "pragma foreign_keys = on;"
+             "pragma \"VORTALIX\".cache_size = -%2;")
+             .arg(dictionary)
+             .arg(embedded::EmbeddedBackend::schemaCacheKiB));
     embedded::registerServerFunctions(m_handle);
 }
 

@@ -280,6 +280,7 @@ void EmbeddedBackend::attachSchemas()
     for (const Dictionary::SchemaFile &f : files) {
         attachFile(f.owner, QDir(m_folder).filePath(f.fileName));
         m_schemas.insert(f.owner);
+        internalExec(QStringLiteral("pragma \"%1\".cache_size = -%2").arg(f.owner).arg(schemaCacheKiB));
     }
 }
 
@@ -321,6 +322,7 @@ void EmbeddedBackend::createDictionaryViews()
 
 void EmbeddedBackend::close()
 {
+    forgetStatements();
     if (m_handle) {
         sqlite3_set_authorizer(m_handle, nullptr, nullptr);
         m_handle = nullptr;
@@ -486,16 +488,74 @@ sqlite3_stmt *EmbeddedBackend::prepare(const QString &sql)
     throw translateSqliteError(error, db::sql::firstKeyword(sql), filesOf(error));
 }
 
-// Finalizes a statement when it goes out of scope.
+sqlite3_stmt *EmbeddedBackend::acquire(const QString &sql)
+{
+    const auto kept = m_kept.find(sql);
+    if (kept != m_kept.end() && !kept->busy) {
+        kept->busy = true;
+        kept->used = ++m_uses;
+        return kept->stmt;
+    }
+    sqlite3_stmt *stmt = prepare(sql);
+    // A statement of the server's own, or one already running, is not kept.
+    if (m_internal > 0 || kept != m_kept.end())
+        return stmt;
+    if (m_kept.size() >= keptStatements) {
+        auto oldest = m_kept.end();
+        for (auto it = m_kept.begin(); it != m_kept.end(); ++it) {
+            if (!it->busy && (oldest == m_kept.end() || it->used < oldest->used))
+                oldest = it;
+        }
+        if (oldest != m_kept.end()) {
+            sqlite3_finalize(oldest->stmt);
+            m_kept.erase(oldest);
+        }
+    }
+    m_kept.insert(sql, Kept{stmt, true, ++m_uses});
+    return stmt;
+}
+
+void EmbeddedBackend::release(const QString &sql, sqlite3_stmt *stmt)
+{
+    const auto kept = m_kept.find(sql);
+    if (kept == m_kept.end() || kept->stmt != stmt) {
+        sqlite3_finalize(stmt);
+        return;
+    }
+    // A statement that failed is prepared afresh next time.
+    const bool failed = sqlite3_reset(stmt) != SQLITE_OK;
+    sqlite3_clear_bindings(stmt);
+    kept->busy = false;
+    if (failed) {
+        sqlite3_finalize(stmt);
+        m_kept.erase(kept);
+    }
+}
+
+void EmbeddedBackend::forgetStatements()
+{
+    for (auto it = m_kept.begin(); it != m_kept.end();) {
+        if (it->busy) {
+            ++it;
+            continue;
+        }
+        sqlite3_finalize(it->stmt);
+        it = m_kept.erase(it);
+    }
+}
+
+// A statement of the session for one run: reset and given back when it goes out of scope.
 class EmbeddedBackend::Prepared {
 public:
-    Prepared(EmbeddedBackend &b, const QString &sql) : m_stmt(b.prepare(sql)) {}
+    Prepared(EmbeddedBackend &b, const QString &sql) : m_backend(b), m_sql(sql), m_stmt(b.acquire(sql)) {}
     Prepared(const Prepared &) = delete;
     Prepared &operator=(const Prepared &) = delete;
-    ~Prepared() { sqlite3_finalize(m_stmt); }
+    ~Prepared() { m_backend.release(m_sql, m_stmt); }
     sqlite3_stmt *get() const { return m_stmt; }
 
 private:
+    EmbeddedBackend &m_backend;
+    const QString &m_sql;
     sqlite3_stmt *m_stmt;
 };
 
@@ -540,13 +600,18 @@ void EmbeddedBackend::bindAll(sqlite3_stmt *stmt, const BoundParams &params)
 
 ResultSet EmbeddedBackend::select(const QString &sql, const BoundParams &params)
 {
-    if (AccountStatements::recognizes(sql)) {
+    if (!m_kept.contains(sql) && AccountStatements::recognizes(sql)) {
         runAccountStatement(sql);
         return {};
     }
     Prepared st(*this, sql);
     sqlite3_stmt *stmt = st.get();
     bindAll(stmt, params);
+    // A statement kept from an earlier run is prepared again at its first step when a
+    // schema changed since: its columns are known after that step.
+    int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        fail(sql);
     ResultSet rs;
     const int n = sqlite3_column_count(stmt);
     QList<bool> typed;
@@ -567,12 +632,7 @@ ResultSet EmbeddedBackend::select(const QString &sql, const BoundParams &params)
     constexpr int shareUpTo = 40;        // bytes of a text worth looking up
     constexpr qsizetype remembered = 256; // different texts a column may show
     std::vector<Repeats> repeats(static_cast<std::size_t>(n));
-    for (;;) {
-        const int rc = sqlite3_step(stmt);
-        if (rc == SQLITE_DONE)
-            break;
-        if (rc != SQLITE_ROW)
-            fail(sql);
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
         db::Row row;
         row.reserve(n);
         for (int i = 0; i < n; ++i) {
@@ -617,6 +677,8 @@ ResultSet EmbeddedBackend::select(const QString &sql, const BoundParams &params)
         }
         rs.rows.push_back(std::move(row));
     }
+    if (rc != SQLITE_DONE)
+        fail(sql);
     // An expression has no declared type: its first value tells.
     for (int i = 0; i < n; ++i) {
         if (typed.at(i))
@@ -636,6 +698,13 @@ qint64 EmbeddedBackend::runAccountStatement(const QString &sql)
 {
     if (!m_handle)
         throw serverError(3114, QStringLiteral("not connected to the server"));
+    // The statements kept were authorized for the privileges and schemas the session had;
+    // an account statement may change both.
+    struct Forget {
+        EmbeddedBackend &backend;
+        ~Forget() { backend.forgetStatements(); }
+    } forget{*this};
+    forgetStatements();
     Internal scope(*this);
     const QString dictionaryFile = EmbeddedServer::dictionaryPath(m_folder);
     Dictionary dictionary(m_handle, QLatin1String(dictionarySchema));
@@ -702,7 +771,7 @@ qint64 EmbeddedBackend::runAccountStatement(const QString &sql)
 
 qint64 EmbeddedBackend::execute(const QString &sql, const BoundParams &params)
 {
-    if (AccountStatements::recognizes(sql))
+    if (!m_kept.contains(sql) && AccountStatements::recognizes(sql))
         return runAccountStatement(sql);
     Prepared st(*this, sql);
     bindAll(st.get(), params);

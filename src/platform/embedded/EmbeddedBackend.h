@@ -2,6 +2,7 @@
 
 #include "platform/db/Backend.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -48,12 +49,22 @@ public:
     // ascending order, first in descending order.
     static QString orderedLikeTheServer(const QString &sql);
 
+    // How much of each schema file a session keeps in memory, in KiB (SQLite's own
+    // default is 2 MiB): enough for the pages one change of a bank's grants writes, so
+    // that a transaction never spills to the file before it commits.
+    static constexpr int schemaCacheKiB = 32 * 1024;
+
 private:
     class Prepared;
     friend class Prepared;
     struct Internal;
 
     sqlite3_stmt *prepare(const QString &sql);
+    // A prepared statement for the text: the session's own from an earlier run (reset,
+    // without bindings) or a new one, which the session keeps. Given back by release.
+    sqlite3_stmt *acquire(const QString &sql);
+    void release(const QString &sql, sqlite3_stmt *stmt);
+    void forgetStatements();
     void bindAll(sqlite3_stmt *stmt, const db::BoundParams &params);
     qint64 runAccountStatement(const QString &sql);
     // Attaches an existing file under the name; a missing file fails, naming it.
@@ -75,6 +86,19 @@ private:
     bool m_dba = false;
     int m_internal = 0;
     QSet<QString> m_schemas; // owners attached, upper case
+
+    // The statements this session has run, by their text, most recently used last. A
+    // statement is authorized when it is prepared: the session forgets them all whenever
+    // its privileges or schemas may have changed (an account statement, a new login).
+    // SQLite prepares one again by itself, authorizing it anew, when a schema changed.
+    struct Kept {
+        sqlite3_stmt *stmt = nullptr;
+        bool busy = false;
+        quint64 used = 0;
+    };
+    QHash<QString, Kept> m_kept;
+    quint64 m_uses = 0;
+    static constexpr qsizetype keptStatements = 64;
 };
 
 } // namespace embedded
