@@ -47,15 +47,19 @@ create table databases (
 
 -- Who may run which program in which company. Deleting a program deletes its grants;
 -- a company that still has grants cannot be deleted or renumbered.
+-- The key leads with the program and the company, so the users of one program in one
+-- company (the lists of one program, their delete and inserts) lie side by side; the
+-- second index holds a company's grants by user with their programs (one user's programs
+-- there, the find by user name, a copy between companies, the company's own delete), so
+-- those read the index alone.
 create table user_prog_db (
     username varchar2(30) not null check (length(username) <= 30),
     vortalix_prog_id number not null references vortalix_prog (prog_id) on delete cascade,
     database_id number not null references v_sysparams (v_company),
     ordinal number,
-    primary key (username, vortalix_prog_id, database_id)
+    primary key (vortalix_prog_id, database_id, username)
 );
-create index user_prog_db_prog_company on user_prog_db (vortalix_prog_id, database_id);
-create index user_prog_db_user_company on user_prog_db (username, database_id);
+create index user_prog_db_company_user on user_prog_db (database_id, username, vortalix_prog_id);
 
 -- A grant with its program and company; USERNAME comes first, DB_NAME is the company's.
 create view user_list_db as

@@ -70,8 +70,11 @@ create table user_prog_db (
     constraint user_prog_db_company_fk foreign key (database_id)
         references v_sysparams (v_company)
 );
+-- The users of one program in one company; a company's grants by user with their
+-- programs (one user's programs there, the find by user name, a copy between companies),
+-- read from the index alone. A user's own grants are found by the key.
 create index user_prog_db_prog_company on user_prog_db (vortalix_prog_id, database_id);
-create index user_prog_db_user_company on user_prog_db (username, database_id);
+create index user_prog_db_company_user on user_prog_db (database_id, username, vortalix_prog_id);
 
 create or replace view user_list_db as
 select g.username,
