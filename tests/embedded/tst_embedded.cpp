@@ -107,6 +107,8 @@ private slots:
     void accountNamesFitTheSchema();
     void quotedNamesKeepTheirCaseAtLogin();
     void anUnknownAccountCostsTheSameWork();
+    void aRepeatedLoginIsCheckedWithoutDerivingAgain();
+    void aStatementRunAgainSeesTheSchemaAsItIsNow();
     void onlyTheServersFunctionsAreCalled_data();
     void onlyTheServersFunctionsAreCalled();
     void theServersFunctionsAnswer();
@@ -601,6 +603,76 @@ void TestEmbedded::anUnknownAccountCostsTheSameWork()
     QCOMPARE(workOf(QStringLiteral("nobody")), wrongPassword);
     QCOMPARE(workOf(QString(40, QLatin1Char('N'))), wrongPassword);
     QCOMPARE(workOf(QString()), wrongPassword);
+}
+
+void TestEmbedded::aRepeatedLoginIsCheckedWithoutDerivingAgain()
+{
+    TempServers servers;
+    embedded::PasswordHash::forgetVerified();
+    quint64 rounds = embedded::PasswordHash::roundsDerived();
+    auto derived = [&] {
+        const quint64 now = embedded::PasswordHash::roundsDerived();
+        const quint64 work = now - rounds;
+        rounds = now;
+        return work;
+    };
+    QVERIFY(servers.connect(QStringLiteral("mari"), QStringLiteral("kevaro"))->connected());
+    const quint64 full = derived();
+    QVERIFY(full > 0);
+    // The same password for the same account again: known, and not derived.
+    QVERIFY(servers.connect(QStringLiteral("MARI"), QStringLiteral("kevaro"))->connected());
+    QCOMPARE(derived(), quint64(0));
+    // A wrong one is refused after the whole derivation, however often the right one came.
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("mari"), QStringLiteral("kevaro2")); }), QStringLiteral("ORA-01017"));
+    QCOMPARE(derived(), full);
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("mari"), QStringLiteral("Kevaro")); }), QStringLiteral("ORA-01017"));
+    QCOMPARE(derived(), full);
+    // Another account of the same password has a salt of its own: derived for itself.
+    QVERIFY(servers.connect(QStringLiteral("jaan"), QStringLiteral("kevaro"))->connected());
+    QCOMPARE(derived(), full);
+    // A changed password: the old one no longer opens the account, the new one does.
+    servers.connect(QStringLiteral("system"), QStringLiteral("manager"))
+        ->backend()
+        .execute(QStringLiteral("alter user mari identified by Newer1"), {});
+    derived();
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("mari"), QStringLiteral("kevaro")); }), QStringLiteral("ORA-01017"));
+    QCOMPARE(derived(), full);
+    QVERIFY(servers.connect(QStringLiteral("mari"), QStringLiteral("Newer1"))->connected());
+    QCOMPARE(derived(), full);
+    // Forgotten, the password is derived again.
+    embedded::PasswordHash::forgetVerified();
+    QVERIFY(servers.connect(QStringLiteral("mari"), QStringLiteral("Newer1"))->connected());
+    QCOMPARE(derived(), full);
+}
+
+void TestEmbedded::aStatementRunAgainSeesTheSchemaAsItIsNow()
+{
+    TempServers servers;
+    auto session = servers.connect();
+    auto other = servers.connect();
+    db::Backend &b = session->backend();
+    other->backend().execute(QStringLiteral("create table vortalix.scratch (n number)"), {});
+    const QString all = QStringLiteral("select * from scratch");
+    const QString insert = QStringLiteral("insert into scratch (n) values (:n)");
+    const QString read = QStringLiteral("select n from scratch");
+    QCOMPARE(b.select(all, {}).columns.size(), 1);
+    b.execute(insert, {{QStringLiteral("n"), 1.0}});
+    QCOMPARE(column(*session, read), QStringList{QStringLiteral("1")});
+    // Gone in another session: the same statements fail as any would, and the session
+    // goes on.
+    other->backend().execute(QStringLiteral("drop table scratch"), {});
+    QCOMPARE(codeOf([&] { b.execute(insert, {{QStringLiteral("n"), 2.0}}); }), QStringLiteral("ORA-00942"));
+    QCOMPARE(codeOf([&] { b.select(read, {}); }), QStringLiteral("ORA-00942"));
+    QCOMPARE(countRows(*session, QStringLiteral("select * from dual")), 1);
+    // Made again with another column: the statements run on the table as it is now.
+    other->backend().execute(QStringLiteral("create table vortalix.scratch (label varchar2(5), n number)"), {});
+    const db::ResultSet widened = b.select(all, {});
+    QCOMPARE(widened.columns.size(), 2);
+    QCOMPARE(widened.columns.first().name, QStringLiteral("LABEL"));
+    b.execute(insert, {{QStringLiteral("n"), 3.0}});
+    QCOMPARE(column(*session, read), QStringList{QStringLiteral("3")});
+    QCOMPARE(b.execute(QStringLiteral("delete from scratch where n = :n"), {{QStringLiteral("n"), 3.0}}), qint64(1));
+    QCOMPARE(b.execute(QStringLiteral("delete from scratch where n = :n"), {{QStringLiteral("n"), 3.0}}), qint64(0));
 }
 
 void TestEmbedded::onlyTheServersFunctionsAreCalled_data()
