@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/db/Row.h"
+
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -17,9 +19,6 @@ struct ColumnInfo {
     int size = 0;
 };
 
-// The values of one row, in column order: null, double, QString, QDateTime (or the
-// server's text of a date), QByteArray.
-using Row = QList<QVariant>;
 
 struct ResultSet {
     QList<ColumnInfo> columns;

@@ -8,21 +8,6 @@
 
 namespace db {
 
-namespace {
-
-bool sameValue(const QVariant &a, const QVariant &b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() && b.isNull();
-    const bool an = a.typeId() != QMetaType::QString && a.canConvert<double>();
-    const bool bn = b.typeId() != QMetaType::QString && b.canConvert<double>();
-    if (an && bn)
-        return a.toDouble() == b.toDouble();
-    return a == b;
-}
-
-} // namespace
-
 DataSet::DataSet(QObject *parent) : QObject(parent) {}
 
 DataSet::~DataSet()
@@ -349,12 +334,15 @@ Row DataSet::identityOf(const Row &row) const
 
 int DataSet::findIdentity(const Row &identity, int hint) const
 {
+    // The identity's values against the row's own, compared where they lie.
+    const QList<int> cols = identityColumns();
     auto matches = [&](int visibleIndex) {
-        const Row id = identityOf(m_rows[std::size_t(m_visible[std::size_t(visibleIndex)])]);
-        if (id.size() != identity.size())
+        const Row &row = m_rows[std::size_t(m_visible[std::size_t(visibleIndex)])];
+        const int n = cols.isEmpty() ? row.size() : int(cols.size());
+        if (n != identity.size())
             return false;
-        for (int i = 0; i < id.size(); ++i) {
-            if (!sameValue(id.at(i), identity.at(i)))
+        for (int i = 0; i < n; ++i) {
+            if (!Row::same(row, cols.isEmpty() ? i : cols.at(i), identity, i))
                 return false;
         }
         return true;

@@ -621,61 +621,29 @@ ResultSet EmbeddedBackend::select(const QString &sql, const BoundParams &params)
         typed.append(sqlite3_column_decltype(stmt, i) != nullptr);
         rs.columns.append(info);
     }
-    // Short texts that repeat down a column (a group, a type, an author, a path) are
-    // converted once and shared by the rows that hold them: the rows then cost neither a
-    // conversion nor an allocation of their own for these values. A column stops sharing
-    // once it has shown more different values than are worth remembering.
-    struct Repeats {
-        QHash<QByteArray, QString> seen;
-        bool off = false;
-    };
-    constexpr int shareUpTo = 40;        // bytes of a text worth looking up
-    constexpr qsizetype remembered = 256; // different texts a column may show
-    std::vector<Repeats> repeats(static_cast<std::size_t>(n));
+    // Each row is written value by value into one buffer and taken as one block.
+    db::RowWriter writer;
     for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
-        db::Row row;
-        row.reserve(n);
         for (int i = 0; i < n; ++i) {
             switch (sqlite3_column_type(stmt, i)) {
             case SQLITE_NULL:
-                row.emplaceBack();
+                writer.null();
                 break;
             case SQLITE_INTEGER:
-                row.emplaceBack(double(sqlite3_column_int64(stmt, i)));
+                writer.number(double(sqlite3_column_int64(stmt, i)));
                 break;
             case SQLITE_FLOAT:
-                row.emplaceBack(sqlite3_column_double(stmt, i));
+                writer.number(sqlite3_column_double(stmt, i));
                 break;
             case SQLITE_BLOB:
-                row.emplaceBack(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, i)),
-                                           sqlite3_column_bytes(stmt, i)));
+                writer.bytes(static_cast<const char *>(sqlite3_column_blob(stmt, i)), sqlite3_column_bytes(stmt, i));
                 break;
-            default: {
-                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-                const int bytes = sqlite3_column_bytes(stmt, i);
-                Repeats &r = repeats[std::size_t(i)];
-                if (r.off || !text || bytes <= 0 || bytes > shareUpTo) {
-                    row.emplaceBack(QString::fromUtf8(text, bytes));
-                    break;
-                }
-                const auto known = r.seen.constFind(QByteArray::fromRawData(text, bytes));
-                if (known != r.seen.cend()) {
-                    row.emplaceBack(*known);
-                    break;
-                }
-                const QString value = QString::fromUtf8(text, bytes);
-                if (r.seen.size() < remembered) {
-                    r.seen.insert(QByteArray(text, bytes), value);
-                } else {
-                    r.off = true;
-                    r.seen.clear();
-                }
-                row.emplaceBack(value);
+            default:
+                writer.text(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)), sqlite3_column_bytes(stmt, i));
                 break;
-            }
             }
         }
-        rs.rows.push_back(std::move(row));
+        rs.rows.push_back(writer.take());
     }
     if (rc != SQLITE_DONE)
         fail(sql);
