@@ -37,7 +37,6 @@
 #include <QTimer>
 
 #include <malloc.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -222,11 +221,18 @@ qint64 heapInUse()
     return qint64(info.uordblks) + qint64(info.hblkhd);
 }
 
+// The most memory this process has held in RAM (the rusage figure would count what a
+// parent held before it started this program).
 qint64 peakResidentKiB()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }
 
 // ---- the data folder the windows find their server in ---------------------------------

@@ -284,47 +284,61 @@ bool operator==(const Row &a, const Row &b)
 
 void RowWriter::null()
 {
-    m_buffer.push_back(char(Row::Null));
+    *room(1) = char(Row::Null);
     ++m_count;
 }
 
 void RowWriter::number(double value)
 {
-    m_buffer.push_back(char(Row::Number));
-    m_buffer.append(reinterpret_cast<const char *>(&value), sizeof value);
+    char *at = room(1 + sizeof value);
+    *at = char(Row::Number);
+    std::memcpy(at + 1, &value, sizeof value);
+    ++m_count;
+}
+
+void RowWriter::tagged(unsigned char tag, const char *data, qsizetype size)
+{
+    const auto n = std::size_t(std::max<qsizetype>(size, 0));
+    char *at = room(1 + 10 + n);
+    char *p = at;
+    *p++ = char(tag);
+    quint64 length = n;
+    while (length >= 0x80) {
+        *p++ = char((length & 0x7f) | 0x80);
+        length >>= 7;
+    }
+    *p++ = char(length);
+    if (n > 0)
+        std::memcpy(p, data, n);
+    p += n;
+    m_used -= std::size_t((at + 1 + 10 + n) - p); // the length took fewer than ten bytes
     ++m_count;
 }
 
 void RowWriter::text(const char *utf8, qsizetype bytes)
 {
-    m_buffer.push_back(char(Row::Text));
-    putLength(m_buffer, quint64(bytes));
-    if (bytes > 0)
-        m_buffer.append(utf8, std::size_t(bytes));
-    ++m_count;
+    tagged(Row::Text, utf8, bytes);
 }
 
 void RowWriter::bytes(const char *data, qsizetype size)
 {
-    m_buffer.push_back(char(Row::Bytes));
-    putLength(m_buffer, quint64(size));
-    if (size > 0)
-        m_buffer.append(data, std::size_t(size));
-    ++m_count;
+    tagged(Row::Bytes, data, size);
 }
 
 void RowWriter::value(const QVariant &value)
 {
-    Row::encode(m_buffer, value);
+    std::string encoded;
+    Row::encode(encoded, value);
+    std::memcpy(room(encoded.size()), encoded.data(), encoded.size());
     ++m_count;
 }
 
 Row RowWriter::take()
 {
     Row row;
-    row.m_data = QByteArray(m_buffer.data(), qsizetype(m_buffer.size()));
+    row.m_data = QByteArray(m_buffer.data(), qsizetype(m_used));
     row.m_count = m_count;
-    m_buffer.clear();
+    m_used = 0;
     m_count = 0;
     return row;
 }

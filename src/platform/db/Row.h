@@ -4,6 +4,7 @@
 #include <QList>
 #include <QVariant>
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -117,7 +118,19 @@ public:
     Row take();
 
 private:
-    std::string m_buffer;
+    // Room for n more bytes at the end of the buffer; the caller writes them all.
+    char *room(std::size_t n)
+    {
+        if (m_buffer.size() - m_used < n)
+            m_buffer.resize(std::max(m_buffer.size() * 2, m_used + n + 256));
+        char *at = m_buffer.data() + m_used;
+        m_used += n;
+        return at;
+    }
+    void tagged(unsigned char tag, const char *data, qsizetype size);
+
+    std::string m_buffer; // its size is its capacity; m_used bytes hold the row
+    std::size_t m_used = 0;
     int m_count = 0;
 };
 
