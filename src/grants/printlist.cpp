@@ -9,15 +9,6 @@ namespace {
 
 const QString arial = QStringLiteral("Arial");
 
-// The company the main window has chosen; the user and the list are the programs-of-one-
-// user window's.
-TFormQRPrintList::GrantedList grantedListOfTheWindows()
-{
-    TFormQRPrintList::GrantedList list;
-    list.company = Form1->QueryDBs->fieldByName(QStringLiteral("db_name")).asString();
-    return list;
-}
-
 } // namespace
 
 TFormQRPrintList::TFormQRPrintList(QWidget *parent) : controls::Form(parent)
@@ -25,10 +16,16 @@ TFormQRPrintList::TFormQRPrintList(QWidget *parent) : controls::Form(parent)
     setObjectName(QStringLiteral("FormQRPrintList"));
     setWindowTitle(QStringLiteral("FormQRPrintList"));
     buildReport();
-    grantedList = grantedListOfTheWindows;
 }
 
 TFormQRPrintList::~TFormQRPrintList() = default;
+
+TFormQRPrintList::GrantedList TFormQRPrintList::windowsGrantedList()
+{
+    GrantedList list;
+    list.company = Form1->QueryDBs->fieldByName(QStringLiteral("db_name")).asString();
+    return list;
+}
 
 void TFormQRPrintList::buildReport()
 {

@@ -42,8 +42,11 @@ public:
         QString user;
         db::DataSet *programs = nullptr;
     };
-    // Where the report takes them each time it is produced.
-    std::function<GrantedList()> grantedList;
+    // Where the report takes them each time it is produced; by default from the windows.
+    std::function<GrantedList()> grantedList = windowsGrantedList;
+    // The main window's company, and the user and granted list of the programs-of-one-
+    // user window.
+    static GrantedList windowsGrantedList();
 
     // Sets the title, the list and the summary band from the granted list.
     void QRep1BeforePrint();

@@ -29,9 +29,8 @@ std::unique_ptr<db::Query> grantedQuery(const QString &user)
 // The report reads this user and list; the company stays the main window's.
 void printFor(const QString &user, db::DataSet *list)
 {
-    const auto company = TFormQRPrintList().grantedList;
     FormQRPrintList->grantedList = [=] {
-        auto granted = company();
+        auto granted = TFormQRPrintList::windowsGrantedList();
         granted.user = user;
         granted.programs = list;
         return granted;

@@ -6,7 +6,9 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -177,6 +179,8 @@ void TestReportOutput::thePreviewShowsTheReportAndProducesItAgainOnRepaint()
         rep.item(QStringLiteral("TitleText"))->text = title;
     };
     r.report.documentName = QStringLiteral("Granted programs");
+    const QTemporaryDir dir;
+    const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
     testsupport::ModalDriver driver;
     driver.then([&](QWidget *dialog) {
         QCOMPARE(dialog->objectName(), QStringLiteral("ReportPreview"));
@@ -189,10 +193,25 @@ void TestReportOutput::thePreviewShowsTheReportAndProducesItAgainOnRepaint()
         view->updatePreview();
         QCOMPARE(runs, 2);
         QCOMPARE(view->pageCount(), 2);
+        // Printing from the preview produces the report once more, onto the printer.
+        auto *printer = qobject_cast<QPrintPreviewDialog *>(dialog)->printer();
+        QCOMPARE(printer->pageLayout().pageSize().id(), QPageSize::A4);
+        QCOMPARE(printer->copyCount(), 1);
+        QCOMPARE(printer->duplex(), QPrinter::DuplexNone);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(printed);
+        view->print();
+        QCOMPARE(runs, 3);
         qobject_cast<QDialog *>(dialog)->reject();
     });
     QVERIFY(report::preview(r.report));
     QCOMPARE(driver.pending(), 0);
+    const QString info = poppler(QStringLiteral("pdfinfo"), {printed});
+    QVERIFY(QRegularExpression(QStringLiteral("^Pages:\\s+2$"), QRegularExpression::MultilineOption).match(info).hasMatch());
+    const QStringList pages = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), printed, QStringLiteral("-")})
+                                  .split(QLatin1Char('\f'));
+    QVERIFY(pages[0].contains(title));
+    QCOMPARE(programNumbers(pages[1]), range(52, 80));
 
     // Nothing to show: no preview.
     r.report.printIfEmpty = false;

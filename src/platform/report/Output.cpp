@@ -133,7 +133,8 @@ bool preview(Report &report, QWidget *parent)
     if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
         const QSize room = screen->availableGeometry().size();
         const int height = room.height() * 9 / 10;
-        dialog.resize(std::min(room.width(), height * 4 / 5), height);
+        const int width = std::max(height * 4 / 5, dialog.sizeHint().width());
+        dialog.resize(std::min(room.width(), width), height);
     }
 
     std::exception_ptr failure;
