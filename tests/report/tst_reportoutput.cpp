@@ -202,6 +202,11 @@ void TestReportOutput::thePreviewShowsTheReportAndProducesItAgainOnRepaint()
         printer->setOutputFileName(printed);
         view->print();
         QCOMPARE(runs, 3);
+        // A page set-up changed in the preview lays the report out on that paper: across
+        // A4, 33 lines on the first page and 35 on the others.
+        printer->setPageOrientation(QPageLayout::Landscape);
+        view->updatePreview();
+        QCOMPARE(view->pageCount(), 3);
         qobject_cast<QDialog *>(dialog)->reject();
     });
     QVERIFY(report::preview(r.report));
