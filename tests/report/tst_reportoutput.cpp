@@ -5,6 +5,7 @@
 #include "platform/report/Output.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -128,6 +129,8 @@ void TestReportOutput::thePdfHasThePagesOfTheLayout()
     const QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("list.pdf"));
     QCOMPARE(report::writePdf(r.report, file), 2);
+    if (const QString shots = qEnvironmentVariable("USERPR_SCREENSHOTS"); !shots.isEmpty())
+        QFile::copy(file, QDir(shots).filePath(QStringLiteral("two-pages.pdf")));
 
     const QString info = poppler(QStringLiteral("pdfinfo"), {file});
     QVERIFY(QRegularExpression(QStringLiteral("^Pages:\\s+2$"), QRegularExpression::MultilineOption).match(info).hasMatch());
