@@ -44,8 +44,9 @@ public:
     };
     // Where the report takes them each time it is produced; by default from the windows.
     std::function<GrantedList()> grantedList = windowsGrantedList;
-    // The main window's company, and the user and granted list of the programs-of-one-
-    // user window.
+    // The main window's company. The user and the list belong to the programs-of-one-user
+    // window (its Edit1 and QueryuserProg) and are taken here once that window holds
+    // them; until then the title names no user and the report has no rows.
     static GrantedList windowsGrantedList();
 
     // Sets the title, the list and the summary band from the granted list.
