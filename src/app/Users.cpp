@@ -4,6 +4,7 @@
 #include "app/filter.h"
 #include "app/help1.h"
 #include "grants/Rights.h"
+#include "grants/progpas.h"
 #include "lookup/find.h"
 #include "data/Connections.h"
 #include "data/Statements.h"
@@ -30,14 +31,15 @@ constexpr int rightColumnWidth = 219;
 constexpr int longEditMargin = 124;
 constexpr int labelWidth = 110;
 constexpr int controlLeft = 112;
-constexpr int rowHeight = 24;
+constexpr int rowHeight = 23;
 
-QLabel *rightAlignedLabel(const QString &text, QWidget *parent, int x, int y, int width = labelWidth)
+// A right-aligned label to the left of its control, which it names for assistive tools.
+void labelControl(QWidget *control, const QString &text, int x, int width = labelWidth)
 {
-    auto *label = new QLabel(text, parent);
+    auto *label = new QLabel(text, control->parentWidget());
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setGeometry(x, y, width - 4, 22);
-    return label;
+    label->setGeometry(x, control->y(), width - 4, 22);
+    label->setBuddy(control);
 }
 
 template <typename Control>
@@ -48,12 +50,34 @@ Control *place(Control *control, const QString &name, int x, int y, int width)
     return control;
 }
 
+// A font whose letters are all as wide, whatever fonts the machine has: the system's
+// fixed font when it truly is one, otherwise the first fixed-pitch family installed.
+QFont fixedPitchFont()
+{
+    const QFont system = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(system).fixedPitch())
+        return system;
+    for (const QString &family : QFontDatabase::families()) {
+        if (!QFontDatabase::isFixedPitch(family))
+            continue;
+        QFont candidate(family);
+        candidate.setPointSizeF(system.pointSizeF());
+        if (QFontInfo(candidate).fixedPitch())
+            return candidate;
+    }
+    QFont hinted = system;
+    hinted.setStyleHint(QFont::Monospace);
+    hinted.setFixedPitch(true);
+    return hinted;
+}
+
 QToolButton *glyphButton(QWidget *parent, const QString &name, controls::Glyph glyph, const QString &hint)
 {
     auto *b = new QToolButton(parent);
     b->setObjectName(name);
     b->setIcon(controls::glyph(glyph));
     b->setToolTip(hint);
+    b->setAccessibleName(hint); // an icon alone names nothing to an assistive tool
     return b;
 }
 
@@ -87,7 +111,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 
     setConnectedButtons(false);
     Panel1->installEventFilter(this);
-    setMinimumSize(600, 400);
+    // 600 by 400 at the least, or as high as the controls need with a larger font.
+    setMinimumSize(600, std::max(400, minimumSizeHint().height()));
     resize(600, 516);
     FormCreate();
 }
@@ -95,6 +120,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 TForm1::~TForm1()
 {
     // The datasets go before their connection and sources.
+    m_registerWatch.onChange = nullptr;
+    m_registerWatch.setDataSource(nullptr);
     Database1->close();
     Database2->close();
 }
@@ -136,6 +163,8 @@ void TForm1::buildData()
     userprogTable->addField(QStringLiteral("REF_PATH"), FieldType::String, 64);
     DataSource1 = new db::DataSource(this);
     DataSource1->setDataSet(userprogTable);
+    m_registerWatch.onChange = [this] { registerActed(); };
+    m_registerWatch.setDataSource(DataSource1);
 
     QueryDBs = new db::Query(QStringLiteral("QueryDBs"), Database1, statements::QueryDBs, this);
     DataSourceDBs = new db::DataSource(this);
@@ -200,7 +229,8 @@ void TForm1::buildRightColumn()
     DBLookupComboBox1->setListSource(DataSourceDBs);
     DBLookupComboBox1->setKeyField(QStringLiteral("DATABASE_ID"));
     DBLookupComboBox1->setListField(QStringLiteral("DB_NAME"));
-    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    DBLookupComboBox1->setAccessibleName(QStringLiteral("Company"));
+    QFont fixed = fixedPitchFont();
     fixed.setBold(true);
     BitBtn2 = new QPushButton(QStringLiteral("U"), GroupBox1);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
@@ -216,12 +246,14 @@ void TForm1::buildRightColumn()
     DBGrid1->setDataSource(DataSourceUsers);
     DBGrid1->setReadOnly(true);
     DBGrid1->setColumns({{QStringLiteral("USERNAME"), QString(), 20}});
+    DBGrid1->setAccessibleName(QStringLiteral("Users of the program in the company"));
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
     column->addWidget(DBGrid1, 1);
 
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton2Click(); }); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { guard([this] { BitBtn2Click(); }); });
     connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
             [this] { guard([this] { DBLookupComboBox1CloseUp(); }); });
 }
@@ -233,7 +265,6 @@ void TForm1::buildRegister()
     area->setSpacing(0);
     Panel5 = new QWidget(Panel1);
     Panel5->setObjectName(QStringLiteral("Panel5"));
-    Panel5->setFixedHeight(348);
     area->addWidget(Panel5);
     Panel4 = new QWidget(Panel1);
     Panel4->setObjectName(QStringLiteral("Panel4"));
@@ -266,52 +297,51 @@ void TForm1::buildRegister()
         return e;
     };
     int y = 32;
-    rightAlignedLabel(QStringLiteral("Prog name"), Panel5, 2, y);
     DBEdit1 = edit(QStringLiteral("DBEdit1"), QStringLiteral("PROG_NAME"), controlLeft, y, 250);
+    labelControl(DBEdit1, QStringLiteral("Prog name"), 2);
     y += rowHeight;
-    rightAlignedLabel(QStringLiteral("Exe name"), Panel5, 2, y);
     DBEdit6 = edit(QStringLiteral("DBEdit6"), QStringLiteral("PROG_EXE"), controlLeft, y, 250);
+    labelControl(DBEdit6, QStringLiteral("Exe name"), 2);
     y += rowHeight;
-    rightAlignedLabel(QStringLiteral("Author"), Panel5, 2, y);
     DBEdit3 = edit(QStringLiteral("DBEdit3"), QStringLiteral("PROG_AUTHOR"), controlLeft, y, 250);
+    labelControl(DBEdit3, QStringLiteral("Author"), 2);
     y += rowHeight;
-    rightAlignedLabel(QStringLiteral("Version"), Panel5, 2, y);
     DBEdit2 = edit(QStringLiteral("DBEdit2"), QStringLiteral("VERSION"), controlLeft, y, 70);
-    rightAlignedLabel(QStringLiteral("Modified"), Panel5, 184, y, 64);
+    labelControl(DBEdit2, QStringLiteral("Version"), 2);
     DBEdit4 = edit(QStringLiteral("DBEdit4"), QStringLiteral("PROG_LAST_COMP"), 248, y, 76);
+    labelControl(DBEdit4, QStringLiteral("Modified"), 184, 64);
     DBEdit4->setEnabled(false);
     y += rowHeight;
-    rightAlignedLabel(QStringLiteral("Reporting freq"), Panel5, 2, y);
     DBComboBox2 = place(new controls::DBComboBox(Panel5), QStringLiteral("DBComboBox2"), controlLeft, y, 90);
+    labelControl(DBComboBox2, QStringLiteral("Reporting freq"), 2);
     DBComboBox2->setDataSource(DataSource1);
     DBComboBox2->setDataField(QStringLiteral("REPORTING_FREQ"));
     DBComboBox2->setItems({QStringLiteral("DAY"), QStringLiteral("DECADE"), QStringLiteral("MONTH"),
                            QStringLiteral("QUARTER"), QStringLiteral("YEAR")});
-    rightAlignedLabel(QStringLiteral("Group"), Panel5, 202, y, 46);
     DBComboBox1 = place(new controls::DBComboBox(Panel5), QStringLiteral("DBComboBox1"), 248, y, 112);
+    labelControl(DBComboBox1, QStringLiteral("Group"), 202, 46);
     DBComboBox1->setDataSource(DataSource1);
     DBComboBox1->setDataField(QStringLiteral("PROG_GROUP"));
     y += rowHeight;
-    rightAlignedLabel(QStringLiteral("Client path"), Panel5, 2, y);
     DBEdit5 = edit(QStringLiteral("DBEdit5"), QStringLiteral("CLIENTPATH"), controlLeft, y, 250);
+    labelControl(DBEdit5, QStringLiteral("Client path"), 2);
     y += rowHeight;
-    rightAlignedLabel(QStringLiteral("Server path"), Panel5, 2, y);
     DBEdit7 = edit(QStringLiteral("DBEdit7"), QStringLiteral("SERVERPATH"), controlLeft, y, 250);
+    labelControl(DBEdit7, QStringLiteral("Server path"), 2);
     y += rowHeight;
-    rightAlignedLabel(QStringLiteral("Help path"), Panel5, 2, y);
     DBEdit8 = edit(QStringLiteral("DBEdit8"), QStringLiteral("HELP_PATH"), controlLeft, y, 250);
+    labelControl(DBEdit8, QStringLiteral("Help path"), 2);
     y += rowHeight;
-    rightAlignedLabel(QStringLiteral("Ref. path"), Panel5, 2, y);
     DBEdit9 = edit(QStringLiteral("DBEdit9"), QStringLiteral("REF_PATH"), controlLeft, y, 250);
+    labelControl(DBEdit9, QStringLiteral("Ref. path"), 2);
     y += rowHeight;
-    rightAlignedLabel(QStringLiteral("Responsible user"), Panel5, 2, y);
     DBEdit10 = edit(QStringLiteral("DBEdit10"), QStringLiteral("USER_NAME"), controlLeft, y, 250);
-    y += rowHeight + 2;
+    labelControl(DBEdit10, QStringLiteral("Responsible user"), 2);
+    y += rowHeight + 1;
 
     DBRadioGroup1 = new controls::DBRadioGroup(Panel5);
     DBRadioGroup1->setObjectName(QStringLiteral("DBRadioGroup1"));
     DBRadioGroup1->setTitle(QStringLiteral("Type"));
-    DBRadioGroup1->setGeometry(controlLeft, y, 250, 70);
     DBRadioGroup1->setItems({QStringLiteral("Win"), QStringLiteral("WebRep"), QStringLiteral("WebProg"),
                              QStringLiteral("WebBank"), QStringLiteral("Script"), QStringLiteral("Other")},
                             {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("6"),
@@ -319,10 +349,14 @@ void TForm1::buildRegister()
                             3);
     DBRadioGroup1->setDataSource(DataSource1);
     DBRadioGroup1->setDataField(QStringLiteral("PROG_TYPE"));
+    // Two rows of choices under the caption, as tall as the font needs.
+    DBRadioGroup1->setGeometry(controlLeft, y, 250, std::max(56, DBRadioGroup1->sizeHint().height()));
     DBImage1 = new controls::DBImage(Panel5);
     DBImage1->setObjectName(QStringLiteral("DBImage1"));
-    DBImage1->setGeometry(controlLeft - 48, y + 20, 34, 34);
+    DBImage1->setGeometry(controlLeft - 48, y + (DBRadioGroup1->height() - 34) / 2 + 4, 34, 34);
     DBImage1->setFocusPolicy(Qt::NoFocus);
+    DBImage1->setAccessibleName(QStringLiteral("Icon of the program's executable"));
+    Panel5->setFixedHeight(DBRadioGroup1->geometry().bottom() + 3);
 
     auto *bottom = new QVBoxLayout(Panel4);
     bottom->setContentsMargins(4, 0, 4, 4);
@@ -333,6 +367,9 @@ void TForm1::buildRegister()
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     DBMemo1->setDataSource(DataSource1);
     DBMemo1->setDataField(QStringLiteral("PROG_DESCRIPTION"));
+    // The memo gives up height first when the window is made small, down to one line.
+    DBMemo1->setMinimumHeight(DBMemo1->fontMetrics().lineSpacing() + 2 * DBMemo1->frameWidth() + 8);
+    LabelDescription->setBuddy(DBMemo1);
     bottom->addWidget(LabelDescription);
     bottom->addWidget(DBMemo1, 1);
 
@@ -375,6 +412,24 @@ void TForm1::ShowStatus(const QString &text)
 {
     StatusBar1->showMessage(text);
     QApplication::processEvents();
+}
+
+void TForm1::ShowNote(const QString &text)
+{
+    if (!m_noteShown)
+        m_statusBeforeNote = StatusBar1->currentMessage();
+    m_noteShown = true;
+    ShowStatus(text);
+}
+
+void TForm1::registerActed()
+{
+    // A note says what the user's last action could not do; the register's next action
+    // makes it stale, and the status it stood over comes back.
+    if (!m_noteShown)
+        return;
+    m_noteShown = false;
+    ShowStatus(m_statusBeforeNote);
 }
 
 void TForm1::FillCombo()
@@ -443,10 +498,11 @@ void TForm1::LoadIcon(const QString &fileName)
         QPainter painter(&picture);
         painter.drawImage(0, 0, icon.image);
     } else {
-        ShowStatus(QStringLiteral("No icon shown for %1: %2").arg(fileName, icon.detail));
     }
     DBImage1->setPicture(picture);
     userprogTable->refresh();
+    if (!icon.ok())
+        ShowNote(QStringLiteral("No icon shown for %1: %2").arg(fileName, icon.detail));
 }
 
 // ---- handlers -------------------------------------------------------------------------
@@ -594,7 +650,7 @@ bool TForm1::BuildFilter()
 {
     const QString text = filterText(FormFilter->edits(), FormFilter->RadioGroup1->itemIndex());
     if (text.size() > filterLimit) {
-        Messages::plain(QStringLiteral("The filter would be %1 characters long, and a filter holds at most %2. "
+        Messages::warning(QStringLiteral("The filter would be %1 characters long, and a filter holds at most %2. "
                                        "Shorten the patterns; the filter stays as it was.")
                             .arg(text.size())
                             .arg(filterLimit));
@@ -624,12 +680,12 @@ void TForm1::BitBtn1Click()
 {
     // Grants are written for a stored program in the company the selector shows.
     if (!userprogTable->active() || userprogTablePROG_ID->isNull()) {
-        ShowStatus(QStringLiteral("The current program is not saved yet; save it before choosing its users"));
+        ShowNote(QStringLiteral("The current program is not saved yet; save it before choosing its users"));
         return;
     }
     if (DBLookupComboBox1->text().isEmpty() || !QueryDBs->active()
         || QueryDBs->fieldByName(QStringLiteral("DB_NAME")).asString() != DBLookupComboBox1->text()) {
-        ShowStatus(QStringLiteral("Choose a company first"));
+        ShowNote(QStringLiteral("Choose a company first"));
         return;
     }
     DualListDlg->setWindowTitle(DBEdit1->text());
@@ -653,6 +709,13 @@ void TForm1::BitBtn1Click()
     }
     QueryUsers->close();
     QueryUsers->open();
+}
+
+void TForm1::BitBtn2Click()
+{
+    FormProg->show();
+    FormProg->raise();
+    FormProg->activateWindow();
 }
 
 void TForm1::DBImage1Click()

@@ -86,6 +86,9 @@ public:
 
     // Operations the other windows use
     void ShowStatus(const QString &text);
+    // A status text of the program's own about the user's last action; the register's
+    // next move or change puts the status it replaced back.
+    void ShowNote(const QString &text);
     void FillCombo();
     bool LoginAs(db::Connection *database, const QString &user);
     void AskPassword(const QString &user);
@@ -127,12 +130,18 @@ private:
     void SpeedButton3Click();
     void SpeedButtonFilterClick();
     void BitBtn1Click();
+    void BitBtn2Click();
     void DBImage1Click();
     void DBComboBox1Exit();
     void DBRadioGroup1Change();
 
+    void registerActed();
+
     core::StringList Passwords;
     core::StringList ServerUsers;
+    controls::FieldLink m_registerWatch;
+    QString m_statusBeforeNote;
+    bool m_noteShown = false;
 };
 
 extern TForm1 *Form1;

@@ -1,9 +1,605 @@
 #include "grants/progpas.h"
 
+#include "app/Users.h"
+#include "data/Statements.h"
+#include "grants/chosedb.h"
+#include "platform/controls/Glyphs.h"
+#include "platform/controls/Messages.h"
+#include "platform/db/DbError.h"
+#include "platform/db/RecordFilter.h"
+
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QResizeEvent>
+#include <QVBoxLayout>
+
 TFormProg *FormProg = nullptr;
+
+using controls::guard;
+
+namespace {
+
+QLabel *titleLabel(const QString &text, const QString &name, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+controls::DBGrid *programGrid(const QString &name, const QString &accessibleName, db::DataSource *source, QWidget *parent)
+{
+    auto *grid = new controls::DBGrid(parent);
+    grid->setObjectName(name);
+    grid->setAccessibleName(accessibleName);
+    grid->setDataSource(source);
+    grid->setReadOnly(true);
+    grid->setRowSelect(true);
+    grid->setIndicator(false);
+    grid->setColumns({{QStringLiteral("PROG_GROUP"), QStringLiteral("Group"), 9},
+                      {QStringLiteral("PROG_NAME"), QString(), 19},
+                      {QStringLiteral("PROG_EXE"), QString(), 12}});
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setTabKeyNavigation(false); // Tab goes on to the arrows
+    return grid;
+}
+
+QPushButton *arrowButton(const QString &name, const QString &caption, const QString &accessibleName, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAccessibleName(accessibleName);
+    QFont font = b->font();
+    font.setBold(true);
+    b->setFont(font);
+    b->setAutoDefault(false);
+    b->setFixedWidth(30);
+    // A click acts on the row the grid shows; it does not take the focus, so leaving the
+    // user name field does not read the lists again under the pointer first.
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+void addGrantFields(db::Query *q)
+{
+    using db::FieldType;
+    q->addField(QStringLiteral("USERNAME"), FieldType::String, 30);
+    q->addField(QStringLiteral("VORTALIX_PROG_ID"), FieldType::Float);
+    q->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
+    q->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
+    q->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
+    q->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
+    q->addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
+    q->addField(QStringLiteral("DATABASE_ID"), FieldType::Float);
+    q->addField(QStringLiteral("DB_NAME"), FieldType::String, 20);
+    q->addField(QStringLiteral("CONNSTR"), FieldType::String, 13);
+    q->addField(QStringLiteral("WEBCONNSTR"), FieldType::String, 25);
+    q->addField(QStringLiteral("NLS_LANG"), FieldType::String, 1);
+    q->addField(QStringLiteral("ORA_HOME"), FieldType::String, 1);
+    q->addField(QStringLiteral("ORA_SID"), FieldType::String, 1);
+    q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
+}
+
+void addProgramFields(db::Query *q)
+{
+    using db::FieldType;
+    q->addField(QStringLiteral("PROG_ID"), FieldType::Float);
+    q->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
+    q->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
+    q->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20);
+    q->addField(QStringLiteral("PROG_VERSION"), FieldType::String, 20);
+    q->addField(QStringLiteral("PROG_LAST_COMP"), FieldType::DateTime);
+    q->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, 250);
+    q->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
+    q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
+    q->addField(QStringLiteral("REPORTING_FREQ"), FieldType::String, 10);
+    q->addField(QStringLiteral("VERSION"), FieldType::Float);
+    q->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
+    q->addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
+    q->addField(QStringLiteral("ICON"), FieldType::Memo);
+    q->addField(QStringLiteral("USER_NAME"), FieldType::String, 32);
+    q->addField(QStringLiteral("HELP_PATH"), FieldType::String, 64);
+    q->addField(QStringLiteral("REF_PATH"), FieldType::String, 64);
+}
+
+} // namespace
 
 TFormProg::TFormProg(QWidget *parent) : controls::Form(parent)
 {
     setObjectName(QStringLiteral("FormProg"));
     setWindowTitle(QStringLiteral("FormProg"));
+    setSizeGripEnabled(true);
+
+    buildData();
+    auto *window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(0);
+    // The columns are placed by the resize rule, not by the layout's minimum sizes.
+    window->setSizeConstraint(QLayout::SetNoConstraint);
+    buildTopStrip();
+    buildColumns();
+    window->addWidget(Panel1);
+    window->addWidget(m_columns, 1);
+
+    setMinimumWidth(smallestWidth);
+    resize(680, 480);
+}
+
+void TFormProg::buildData()
+{
+    db::Connection *database = Form1->Database1;
+
+    QueryuserProg = new db::Query(QStringLiteral("QueryuserProg"), database, statements::QueryuserProg, this);
+    addGrantFields(QueryuserProg);
+    QueryuserProgVORTALIX_PROG_ID = &QueryuserProg->fieldByName(QStringLiteral("VORTALIX_PROG_ID"));
+    QueryuserProg->beforeOpen = [this](db::DataSet &) { QueryuserProgBeforeOpen(); };
+    DataSource2 = new db::DataSource(this);
+    DataSource2->setDataSet(QueryuserProg);
+
+    QueryAllProg = new db::Query(QStringLiteral("QueryAllProg"), database, statements::QueryAllProg, this);
+    addProgramFields(QueryAllProg);
+    QueryAllProgPROG_ID = &QueryAllProg->field(0);
+    QueryAllProg->beforeOpen = [this](db::DataSet &) { QueryAllProgBeforeOpen(); };
+    QueryAllProg->afterOpen = [this](db::DataSet &) { QueryAllProgAfterOpen(); };
+    DataSource1 = new db::DataSource(this);
+    DataSource1->setDataSet(QueryAllProg);
+
+    QueryAdd = new db::Query(QStringLiteral("QueryAdd"), database, statements::ProgQueryAdd, this);
+    QueryDelete = new db::Query(QStringLiteral("QueryDelete"), database, statements::ProgQueryDelete, this);
+    QueryCopyAll = new db::Query(QStringLiteral("QueryCopyAll"), database, statements::QueryCopyAll, this);
+}
+
+void TFormProg::buildTopStrip()
+{
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    auto *rows = new QVBoxLayout(Panel1);
+    rows->setContentsMargins(4, 4, 4, 2);
+    rows->setSpacing(2);
+    auto *first = new QHBoxLayout;
+    first->setSpacing(4);
+    rows->addLayout(first);
+    auto *second = new QHBoxLayout;
+    second->setSpacing(8);
+    rows->addLayout(second);
+
+    DBText1 = new controls::DBText(Panel1);
+    DBText1->setObjectName(QStringLiteral("DBText1"));
+    DBText1->setDataSource(Form1->DataSourceDBs);
+    DBText1->setDataField(QStringLiteral("DB_NAME"));
+    DBText1->setAccessibleName(QStringLiteral("Company"));
+    QFont bold = DBText1->font();
+    bold.setBold(true);
+    DBText1->setFont(bold);
+    DBText1->setMinimumWidth(64);
+
+    BitBtn1 = new QPushButton(QStringLiteral("Copy from other DB"), Panel1);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setToolTip(QStringLiteral("Copy all grants from other DB"));
+    BitBtn1->setAutoDefault(false);
+
+    Label1 = new QLabel(QStringLiteral("user"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Edit1 = new QLineEdit(Panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setAccessibleName(QStringLiteral("user"));
+    Edit1->setMaxLength(30); // an account name
+    Edit1->setMinimumWidth(60);
+    controls::setCharCase(Edit1, controls::CharCase::Upper);
+    Label1->setBuddy(Edit1);
+
+    SpeedButton1 = new QToolButton(Panel1);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setIcon(controls::glyph(controls::Glyph::Reload));
+    SpeedButton1->setToolTip(QStringLiteral("Reload the lists"));
+    SpeedButton1->setAccessibleName(QStringLiteral("Reload the lists"));
+    SpeedButton1->setFixedSize(24, 24);
+
+    SpeedButton2 = new QToolButton(Panel1);
+    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+    SpeedButton2->setText(QStringLiteral("Print"));
+    SpeedButton2->setToolTip(QStringLiteral("Print list of granted programs"));
+    SpeedButton2->setFixedHeight(24);
+
+    first->addWidget(DBText1);
+    first->addWidget(BitBtn1);
+    first->addWidget(Label1);
+    first->addWidget(Edit1, 1);
+    first->addWidget(SpeedButton1);
+    first->addWidget(SpeedButton2);
+
+    CheckBox1 = new QCheckBox(QStringLiteral("Apply filter"), Panel1);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setChecked(true);
+    // A click reloads the lists; it does not take the focus, so that leaving the user name
+    // field does not reload them a second time.
+    CheckBox1->setFocusPolicy(Qt::TabFocus);
+    LabelStatus = new QLabel(Panel1);
+    LabelStatus->setObjectName(QStringLiteral("LabelStatus"));
+    LabelStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    second->addWidget(CheckBox1);
+    second->addWidget(LabelStatus, 1);
+
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
+    connect(CheckBox1, &QCheckBox::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
+    connect(Edit1, &QLineEdit::returnPressed, this, [this] { guard([this] { SpeedButton1Click(); }); });
+    connect(Edit1, &QLineEdit::textChanged, this, [this] { SetButtons(); });
+    Edit1->installEventFilter(this);
+}
+
+void TFormProg::buildColumns()
+{
+    m_columns = new QWidget(this);
+    m_columns->setObjectName(QStringLiteral("Columns"));
+    m_columns->installEventFilter(this);
+
+    Panel3 = new QWidget(m_columns);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Label2 = titleLabel(QStringLiteral("Available"), QStringLiteral("Label2"), Panel3);
+    DBGrid1 = programGrid(QStringLiteral("DBGrid1"), QStringLiteral("Available"), DataSource1, Panel3);
+    auto *left = new QVBoxLayout(Panel3);
+    left->setContentsMargins(4, 0, 0, 4);
+    left->setSpacing(2);
+    left->addWidget(Label2);
+    left->addWidget(DBGrid1, 1);
+
+    Panel2 = new QWidget(m_columns);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    ExcludeBtn = arrowButton(QStringLiteral("ExcludeBtn"), QStringLiteral(">"), QStringLiteral("Grant"), Panel2);
+    IncludeBtn = arrowButton(QStringLiteral("IncludeBtn"), QStringLiteral("<"), QStringLiteral("Revoke"), Panel2);
+    auto *middle = new QVBoxLayout(Panel2);
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->setSpacing(6);
+    middle->addStretch();
+    middle->addWidget(ExcludeBtn, 0, Qt::AlignHCenter);
+    middle->addWidget(IncludeBtn, 0, Qt::AlignHCenter);
+    middle->addStretch();
+
+    Panel4 = new QWidget(m_columns);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    Label3 = titleLabel(QStringLiteral("Granted"), QStringLiteral("Label3"), Panel4);
+    DBGrid2 = programGrid(QStringLiteral("DBGrid2"), QStringLiteral("Granted"), DataSource2, Panel4);
+    auto *right = new QVBoxLayout(Panel4);
+    right->setContentsMargins(0, 0, 4, 4);
+    right->setSpacing(2);
+    right->addWidget(Label3);
+    right->addWidget(DBGrid2, 1);
+
+    setTabOrder(CheckBox1, DBGrid1);
+    setTabOrder(DBGrid1, ExcludeBtn);
+    setTabOrder(ExcludeBtn, IncludeBtn);
+    setTabOrder(IncludeBtn, DBGrid2);
+
+    connect(ExcludeBtn, &QPushButton::clicked, this, [this] { guard([this] { ExcludeBtnClick(); }); });
+    connect(IncludeBtn, &QPushButton::clicked, this, [this] { guard([this] { IncludeBtnClick(); }); });
+    for (controls::DBGrid *grid : {DBGrid1, DBGrid2})
+        connect(grid->model(), &QAbstractItemModel::modelReset, this, [this] { SetButtons(); });
+    SetButtons();
+}
+
+// ---- the window's own operations ------------------------------------------------------
+
+TFormProg::Company TFormProg::mainCompany()
+{
+    Company company;
+    const QString shown = Form1->DBLookupComboBox1->text();
+    if (shown.isEmpty() || !Form1->QueryDBs->active())
+        return company;
+    // The selector's text and the company list's current row name the same company.
+    if (Form1->QueryDBs->fieldByName(QStringLiteral("DB_NAME")).asString() != shown)
+        return company;
+    company.id = Form1->QueryDBs->fieldByName(QStringLiteral("database_id")).asFloat();
+    company.name = shown;
+    return company;
+}
+
+void TFormProg::takeCompany()
+{
+    const Company company = mainCompany();
+    if (!company.valid())
+        throw db::DbError(QStringLiteral("Choose a company in the main window first"));
+    DatabaseId = company.id;
+    m_dbName = company.name;
+}
+
+bool TFormProg::listsOutdated() const
+{
+    const Company company = mainCompany();
+    return m_listUser != Edit1->text() || company.name != m_dbName || company.id != DatabaseId;
+}
+
+void TFormProg::closeLists()
+{
+    QueryuserProg->close();
+    QueryAllProg->close();
+    BitBtn1->setEnabled(false);
+}
+
+void TFormProg::note(const QString &text)
+{
+    LabelStatus->setText(text);
+    LabelStatus->setToolTip(text);
+}
+
+// While the lists are read again the buttons keep their state, so that the focus stays
+// on the button that was pressed; they are set once at the end.
+class TFormProg::ButtonsHeld {
+public:
+    explicit ButtonsHeld(TFormProg &form) : m_form(form), m_outer(!form.m_buttonsHeld) { form.m_buttonsHeld = true; }
+    ~ButtonsHeld()
+    {
+        if (!m_outer)
+            return;
+        m_form.m_buttonsHeld = false;
+        m_form.SetButtons();
+    }
+    ButtonsHeld(const ButtonsHeld &) = delete;
+    ButtonsHeld &operator=(const ButtonsHeld &) = delete;
+
+private:
+    TFormProg &m_form;
+    bool m_outer;
+};
+
+void TFormProg::SetButtons()
+{
+    if (m_buttonsHeld)
+        return;
+    // A grant or a revoke needs a user name and a row of its grid.
+    const bool named = !Edit1->text().isEmpty();
+    ExcludeBtn->setEnabled(named && QueryAllProg->active() && !QueryAllProg->isEmpty());
+    IncludeBtn->setEnabled(named && QueryuserProg->active() && !QueryuserProg->isEmpty());
+    // The copy is offered over loaded lists only; when "Available" opens it decides.
+    if (!QueryuserProg->active() || !QueryAllProg->active())
+        BitBtn1->setEnabled(false);
+}
+
+void TFormProg::ReopenLists()
+{
+    const ButtonsHeld held(*this);
+    note(QString());
+    if (!Form1->Database1->connected()) {
+        closeLists();
+        note(QStringLiteral("Connect in the main window, then reload"));
+        return;
+    }
+    if (!mainCompany().valid()) {
+        closeLists();
+        note(QStringLiteral("Choose a company in the main window, then reload"));
+        return;
+    }
+    QueryuserProg->close();
+    QueryAllProg->close();
+    try {
+        QueryuserProg->open();
+        QueryAllProg->open();
+    } catch (...) {
+        closeLists(); // no half-loaded window offers a write
+        throw;
+    }
+}
+
+void TFormProg::ReopenAtBookmarks()
+{
+    const ButtonsHeld held(*this);
+    note(QString());
+    db::Bookmark granted = QueryuserProg->bookmark();
+    db::Bookmark available = QueryAllProg->bookmark();
+    QueryuserProg->close();
+    QueryAllProg->close();
+    try {
+        QueryuserProg->open();
+        try {
+            QueryuserProg->gotoBookmark(granted);
+        } catch (const std::exception &) {
+            QueryuserProg->first(); // the row is gone: a revoked grant
+        }
+        granted.free();
+        QueryAllProg->open();
+        try {
+            QueryAllProg->gotoBookmark(available);
+        } catch (const std::exception &) {
+            QueryAllProg->last(); // the row is gone: a granted program
+        }
+        available.free();
+    } catch (...) {
+        closeLists();
+        throw;
+    }
+}
+
+void TFormProg::ApplyRegisterFilter(db::Query *list)
+{
+    list->setFiltered(false);
+    const bool apply = CheckBox1->isChecked() && CheckBox1->isEnabledTo(this);
+    if (!apply)
+        return;
+    const QString text = Form1->userprogTable->filter();
+    list->setFilter(text);
+    // The grants carry only some of the program's columns. A filter naming another one
+    // (author, version, responsible user) cannot be applied to them: the granted list then
+    // shows every grant, and says so.
+    QStringList missing;
+    if (list == QueryuserProg) {
+        const db::RecordFilter parsed = db::RecordFilter::parse(text);
+        for (const db::RecordFilter::Term &term : parsed.terms()) {
+            if (!list->findField(term.column))
+                missing.append(term.column);
+        }
+    }
+    if (!missing.isEmpty()) {
+        note(QStringLiteral("Granted: not filtered, it has no %1").arg(missing.join(QStringLiteral(", "))));
+        return;
+    }
+    list->setFiltered(true);
+}
+
+void TFormProg::runWrite(db::Query *statement)
+{
+    try {
+        statement->execSql();
+    } catch (...) {
+        // Another session may have changed the grants: show what the database holds now.
+        try {
+            ReopenAtBookmarks();
+        } catch (...) {
+            closeLists();
+        }
+        throw;
+    }
+}
+
+// ---- handlers -----------------------------------------------------------------------
+
+void TFormProg::FormShow()
+{
+    Edit1->clear();
+    const QVariant key = Form1->DBLookupComboBox1->keyValue();
+    DatabaseId = key.isNull() ? -1 : db::Field::floatOf(key);
+    CheckBox1->setEnabled(Form1->userprogTable->filtered());
+    BitBtn1->setEnabled(false);
+    note(QString());
+    SetButtons();
+    Edit1->setFocus();
+}
+
+void TFormProg::FormHide()
+{
+    closeLists();
+}
+
+void TFormProg::resizeEvent(QResizeEvent *event)
+{
+    controls::Form::resizeEvent(event);
+    FormResize();
+}
+
+void TFormProg::FormResize()
+{
+    // The rule is about the outer width; the toolkit's sizes are those inside the frame.
+    const int frame = frameGeometry().width() - width();
+    if (minimumWidth() != smallestWidth - frame)
+        setMinimumWidth(smallestWidth - frame);
+    if (width() + frame < smallestWidth)
+        resize(smallestWidth - frame, height());
+    placeColumns();
+}
+
+void TFormProg::placeColumns()
+{
+    const int side = (std::max(frameGeometry().width(), smallestWidth) - arrowColumnWidth) / 2;
+    const int height = m_columns->height();
+    const int width = m_columns->width();
+    Panel3->setGeometry(0, 0, side, height);
+    Panel2->setGeometry(side, 0, std::max(0, width - 2 * side), height);
+    Panel4->setGeometry(std::max(side, width - side), 0, side, height);
+}
+
+bool TFormProg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_columns && event->type() == QEvent::Resize) {
+        placeColumns();
+    } else if (watched == Edit1 && event->type() == QEvent::FocusOut && isVisible()) {
+        // Leaving the field for another control reloads; the window losing the focus to
+        // another window (or to a message box) does not.
+        switch (static_cast<QFocusEvent *>(event)->reason()) {
+        case Qt::TabFocusReason:
+        case Qt::BacktabFocusReason:
+        case Qt::MouseFocusReason:
+        case Qt::ShortcutFocusReason:
+        case Qt::OtherFocusReason:
+            guard([this] { SpeedButton1Click(); });
+            break;
+        default:
+            break;
+        }
+    }
+    return controls::Form::eventFilter(watched, event);
+}
+
+void TFormProg::SpeedButton1Click()
+{
+    ReopenLists();
+}
+
+void TFormProg::QueryuserProgBeforeOpen()
+{
+    takeCompany();
+    m_listUser = Edit1->text();
+    QueryuserProg->paramByName(QStringLiteral("db_name")).setAsString(m_dbName);
+    QueryuserProg->paramByName(QStringLiteral("user")).setAsString(m_listUser);
+    ApplyRegisterFilter(QueryuserProg);
+}
+
+void TFormProg::QueryAllProgBeforeOpen()
+{
+    takeCompany();
+    m_listUser = Edit1->text();
+    QueryAllProg->paramByName(QStringLiteral("db_name")).setAsString(m_dbName);
+    QueryAllProg->paramByName(QStringLiteral("user")).setAsString(m_listUser);
+    ApplyRegisterFilter(QueryAllProg);
+}
+
+void TFormProg::QueryAllProgAfterOpen()
+{
+    BitBtn1->setEnabled(!QueryAllProgPROG_ID->isNull());
+}
+
+void TFormProg::ExcludeBtnClick()
+{
+    if (Edit1->text().isEmpty() || !QueryAllProg->active() || QueryAllProg->isEmpty())
+        return;
+    if (listsOutdated()) {
+        ReopenLists();
+        note(QStringLiteral("The lists were read again; nothing was granted"));
+        return;
+    }
+    QueryAdd->paramByName(QStringLiteral("database_id")).setAsFloat(DatabaseId);
+    QueryAdd->paramByName(QStringLiteral("prog_id")).setAsFloat(QueryAllProgPROG_ID->asFloat());
+    QueryAdd->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
+    runWrite(QueryAdd);
+    ReopenAtBookmarks();
+}
+
+void TFormProg::IncludeBtnClick()
+{
+    if (Edit1->text().isEmpty() || !QueryuserProg->active() || QueryuserProg->isEmpty())
+        return;
+    if (listsOutdated()) {
+        ReopenLists();
+        note(QStringLiteral("The lists were read again; nothing was revoked"));
+        return;
+    }
+    QueryDelete->paramByName(QStringLiteral("database_id")).setAsFloat(DatabaseId);
+    QueryDelete->paramByName(QStringLiteral("prog_id")).setAsFloat(QueryuserProgVORTALIX_PROG_ID->asFloat());
+    QueryDelete->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
+    runWrite(QueryDelete);
+    ReopenAtBookmarks();
+}
+
+void TFormProg::BitBtn1Click()
+{
+    if (Edit1->text().isEmpty()) {
+        note(QStringLiteral("Type a user name first: the grants of that user are copied"));
+        return;
+    }
+    if (!QueryuserProg->active() || !QueryAllProg->active())
+        return;
+    if (listsOutdated()) {
+        ReopenLists();
+        note(QStringLiteral("The lists were read again; nothing was copied"));
+        return;
+    }
+    if (FormChoseDB->ChooseDatabase(DatabaseId) < 0) {
+        if (FormChoseDB->modalResult() == core::ModalResult::OK)
+            note(QStringLiteral("No database was chosen; nothing was copied"));
+        return;
+    }
+    QueryCopyAll->paramByName(QStringLiteral("from_db")).setAsFloat(FormChoseDB->ChosenDatabaseId);
+    QueryCopyAll->paramByName(QStringLiteral("to_db")).setAsFloat(DatabaseId);
+    QueryCopyAll->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
+    runWrite(QueryCopyAll);
+    ReopenLists();
 }

@@ -6,6 +6,7 @@
 #include "platform/db/Field.h"
 #include "platform/db/Params.h"
 #include "platform/db/ServerDirectory.h"
+#include "platform/embedded/AccountNames.h"
 #include "platform/embedded/EmbeddedServer.h"
 
 #include <QCoreApplication>
@@ -128,9 +129,10 @@ int runInit(const QStringList &args)
     }
     const QString folder = directory.embeddedFolder(server);
     try {
-        embedded::EmbeddedServer::create(folder);
-        if (args.size() == 2)
-            embedded::EmbeddedServer::loadDemo(folder);
+        // With the demonstration data loaded before the server is moved into its place, an
+        // interrupted init leaves no server behind, and the next init starts afresh.
+        embedded::EmbeddedServer::create(folder, args.size() == 2 ? embedded::EmbeddedServer::Content::Demo
+                                                                  : embedded::EmbeddedServer::Content::Empty);
     } catch (const db::DbError &e) {
         err() << e.text() << "\n";
         return 1;
@@ -161,7 +163,7 @@ int runPasswd(const QStringList &args)
         err() << e.text() << "\n";
         return 1;
     }
-    out() << "Password of " << args.at(1).toUpper() << " changed.\n";
+    out() << "Password of " << embedded::names::fromTyped(args.at(1)) << " changed.\n";
     return 0;
 }
 

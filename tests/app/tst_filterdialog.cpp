@@ -200,7 +200,7 @@ void TestFilterDialog::aFilterTooLongIsRefused()
         for (QLineEdit *e : FormFilter->edits())
             e->setText(QString(30, QLatin1Char('x')) + QLatin1Char('*'));
     }, &TFormFilter::BitBtn2);
-    const QStringList shown = f.messages.texts(MessageKind::Plain);
+    const QStringList shown = f.messages.texts(MessageKind::Warning);
     QCOMPARE(shown.size(), 1);
     QVERIFY(shown.first().contains(QLatin1String("at most 255")));
     QVERIFY(Form1->userprogTable->filtered());

@@ -79,9 +79,15 @@ void TestFind::searchingByExecutableName()
         QCOMPARE(FormFind->DBGrid1->model()->rowCount(), 30);
         QCOMPARE(FormFind->DBGrid1->titles(), (QStringList{QStringLiteral("PROG_GROUP"), QStringLiteral("PROG_EXE"),
                                                            QStringLiteral("PROG_NAME"), QStringLiteral("PROG_AUTHOR")}));
-        const int charWidth = FormFind->DBGrid1->fontMetrics().averageCharWidth();
-        QVERIFY(FormFind->DBGrid1->columnWidth(1) >= 30 * charWidth);
-        QVERIFY(FormFind->DBGrid1->columnWidth(0) < 12 * charWidth);
+        // Each column as wide as its display width in digits, and never narrower than its title.
+        const controls::DBGrid *grid = FormFind->DBGrid1;
+        const int digit = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+        const QList<int> widths{8, 32, 32, 8};
+        for (int c = 0; c < widths.size(); ++c) {
+            QVERIFY(grid->columnWidth(c) >= widths.at(c) * digit);
+            QVERIFY(grid->columnWidth(c) > grid->horizontalHeader()->fontMetrics().horizontalAdvance(grid->titles().at(c)));
+        }
+        QVERIFY(grid->columnWidth(0) < grid->columnWidth(1));
         // Ordered by group, then executable, without regard to case; no group comes last.
         const QStringList groups = column(0);
         QCOMPARE(groups.first(), QStringLiteral("Accounts"));

@@ -40,15 +40,17 @@ void TestLogin::theDialogsLook()
     {
         testsupport::ModalDriver driver;
         driver.then([](QWidget *dialog) {
-            // Tab order: server, login name, password, OK, Cancel.
+            // Tab order: server, login name, password, OK, Cancel. Focus moves when the
+            // window system says so; each step is waited for.
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
             LoginForm->ConnComboBox->setFocus();
-            QList<QWidget *> visited;
-            for (int i = 0; i < 5; ++i) {
-                visited.append(QApplication::focusWidget());
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            const QList<QWidget *> order{LoginForm->ConnComboBox, LoginForm->LoginEdit, LoginForm->PasswdEdit,
+                                         LoginForm->BitBtn1, LoginForm->BitBtn2, LoginForm->ConnComboBox};
+            for (int i = 0; i + 1 < order.size(); ++i) {
+                QTRY_COMPARE(QApplication::focusWidget(), order.at(i));
+                QTest::keyClick(order.at(i), Qt::Key_Tab);
             }
-            QCOMPARE(visited, (QList<QWidget *>{LoginForm->ConnComboBox, LoginForm->LoginEdit, LoginForm->PasswdEdit,
-                                                LoginForm->BitBtn1, LoginForm->BitBtn2}));
+            QTRY_COMPARE(QApplication::focusWidget(), order.last());
             LoginForm->PasswdEdit->setText(QStringLiteral("secret"));
             testsupport::screenshot(dialog, QStringLiteral("login-dialog"));
             LoginForm->BitBtn2->click();
@@ -62,9 +64,10 @@ void TestLogin::everyShowingStartsWithAnEmptyFocusedPassword()
     MainWindowFixture f;
     for (int i = 0; i < 2; ++i) {
         testsupport::ModalDriver driver;
-        driver.then([](QWidget *) {
+        driver.then([](QWidget *dialog) {
             QVERIFY(LoginForm->PasswdEdit->text().isEmpty());
-            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(LoginForm->PasswdEdit));
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(LoginForm->PasswdEdit));
             QCOMPARE(LoginForm->LoginEdit->text(), QStringLiteral("vortalix"));
             LoginForm->PasswdEdit->setText(QStringLiteral("typed"));
             LoginForm->BitBtn2->click();

@@ -4,6 +4,9 @@
 #include "platform/db/DbError.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QWheelEvent>
+#include <QFocusFrame>
 
 using controls::MessageKind;
 
@@ -38,6 +41,8 @@ private slots:
     void movingInTheRegisterRefreshesTheUsers();
     void choosingACompany();
     void closingTheCompanyListWithoutAChoice();
+    void choosingACompanyByWheelOrKeys();
+    void assistiveToolsNameEveryControl();
     void findUsersOnAnUnreachableServer();
     void loginAsUsesTheCache();
     void loginAsWithACancelledPrompt();
@@ -77,6 +82,7 @@ void TestMainWindow::aFreshStart()
     QCOMPARE(Form1->Database1->params().count(), 20);
     QCOMPARE(Form1->Database2->params().value(QStringLiteral("SERVER NAME")), QStringLiteral("TEST"));
     QCOMPARE(Form1->Database2->params().lines().last(), QStringLiteral("PASSWORD="));
+    testsupport::screenshot(Form1, QStringLiteral("main-window-fresh"));
 }
 
 void TestMainWindow::connectingWithTheDemoLogin()
@@ -235,6 +241,71 @@ void TestMainWindow::closingTheCompanyListWithoutAChoice()
     QCOMPARE(f.statuses.count(QStringLiteral("quering DB users")), before + 1);
 }
 
+void TestMainWindow::choosingACompanyByWheelOrKeys()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    controls::DBLookupComboBox *selector = Form1->DBLookupComboBox1;
+    // The closed box, turned by the wheel: the grid and the server's accounts follow.
+    f.statuses.clear();
+    QWheelEvent wheel(QPointF(10, 10), selector->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(selector, &wheel);
+    QCOMPARE(selector->text(), QStringLiteral("FONDID"));
+    QCOMPARE(Form1->DBText1->text(), QStringLiteral("FONDID (10)"));
+    QCOMPARE(Form1->QueryUsers->filter(), QStringLiteral("database_id=10"));
+    QVERIFY(Form1->QueryUsers->active());
+    QVERIFY(f.statuses.contains(QStringLiteral("quering DB users")));
+    // The arrow keys on the closed box do the same.
+    f.statuses.clear();
+    selector->setFocus();
+    QTRY_VERIFY(selector->hasFocus());
+    QTest::keyClick(selector, Qt::Key_Down);
+    QCOMPARE(selector->text(), QStringLiteral("LIISING"));
+    QCOMPARE(Form1->QueryUsers->filter(), QStringLiteral("database_id=2"));
+    QCOMPARE(Form1->QueryDBs->fieldByName(QStringLiteral("db_name")).asString(), QStringLiteral("LIISING"));
+    QCOMPARE(f.statuses.count(QStringLiteral("quering DB users")), 1);
+    QVERIFY(f.messages.entries().isEmpty());
+}
+
+void TestMainWindow::assistiveToolsNameEveryControl()
+{
+    MainWindowFixture f;
+    auto name = [](QWidget *w) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        return iface ? iface->text(QAccessible::Name).trimmed() : QString();
+    };
+    // Icon-only buttons by their hints.
+    for (QToolButton *b : {Form1->SpeedButton2, Form1->SpeedButtonDB, Form1->SpeedButtonUSR, Form1->SpeedButton3,
+                           Form1->SpeedButtonFilter})
+        QCOMPARE(name(b), b->toolTip());
+    QCOMPARE(name(Form1->DBNavigator1->button(controls::DBNavigator::Post)), QStringLiteral("Post edit"));
+    // Fields by their labels, and those without one by what they hold.
+    QCOMPARE(name(Form1->DBEdit1), QStringLiteral("Prog name"));
+    QCOMPARE(name(Form1->DBEdit10), QStringLiteral("Responsible user"));
+    QCOMPARE(name(Form1->DBComboBox1), QStringLiteral("Group"));
+    QCOMPARE(name(Form1->DBMemo1), QStringLiteral("Description"));
+    QCOMPARE(name(Form1->DBLookupComboBox1), QStringLiteral("Company"));
+    QVERIFY(!name(Form1->DBGrid1).isEmpty());
+    QVERIFY(!name(Form1->DBImage1).isEmpty());
+    // Disabled, the icon-only buttons look it, as the navigator's do.
+    QVERIFY(!Form1->SpeedButton3->isEnabled());
+    const QImage enabled =
+        Form1->SpeedButton3->icon().pixmap(16, QIcon::Normal).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage disabled =
+        Form1->SpeedButton3->icon().pixmap(16, QIcon::Disabled).toImage().convertToFormat(QImage::Format_ARGB32);
+    auto darkest = [](const QImage &image) {
+        int least = 255;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > 128)
+                    least = std::min(least, qGray(image.pixel(x, y)));
+        return least;
+    };
+    QVERIFY(darkest(enabled) < 100);
+    QVERIFY2(darkest(disabled) > 140, qPrintable(QString::number(darkest(disabled))));
+}
+
 void TestMainWindow::findUsersOnAnUnreachableServer()
 {
     MainWindowFixture f;
@@ -350,13 +421,52 @@ void TestMainWindow::loginAsOnAConnectedComponent()
     QVERIFY(!probe.connected());
 }
 
+namespace {
+
+// The controls of the register, the right column's, and where each lies in the window.
+QList<QWidget *> placedControls()
+{
+    QList<QWidget *> list;
+    for (QWidget *panel : {Form1->Panel5, Form1->Panel4, Form1->Panel3}) {
+        for (QWidget *w : panel->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (w->isVisible() && !qobject_cast<QFocusFrame *>(w))
+                list.append(w);
+        }
+    }
+    return list;
+}
+
+QRect placeOf(const QWidget *w)
+{
+    return QRect(w->mapTo(Form1, QPoint(0, 0)), w->size());
+}
+
+} // namespace
+
 void TestMainWindow::theWindowKeepsItsSmallestSize()
 {
     MainWindowFixture f;
+    f.connectAs();
+    // 600 by 400 at the least; a font too large for that raises the least height instead.
+    const int least = Form1->minimumHeight();
+    QVERIFY(least >= 400);
     Form1->resize(500, 300);
-    QCOMPARE(Form1->size(), QSize(600, 400));
+    QCOMPARE(Form1->size(), QSize(600, least));
+    // Nothing overlaps or leaves the window at the smallest size: the memo gave up height.
+    QTRY_COMPARE(Form1->Panel4->height(), Form1->centralWidget()->height() - Form1->Panel5->height());
+    const QRect area(Form1->centralWidget()->mapTo(Form1, QPoint(0, 0)), Form1->centralWidget()->size());
+    const QList<QWidget *> controls = placedControls();
+    for (int i = 0; i < controls.size(); ++i) {
+        QVERIFY2(area.contains(placeOf(controls.at(i))), qPrintable(controls.at(i)->objectName()));
+        for (int j = i + 1; j < controls.size(); ++j) {
+            QVERIFY2(!placeOf(controls.at(i)).intersects(placeOf(controls.at(j))),
+                     qPrintable(controls.at(i)->objectName() + QLatin1Char('/') + controls.at(j)->objectName()));
+        }
+    }
+    QVERIFY(Form1->DBMemo1->height() >= Form1->DBMemo1->fontMetrics().lineSpacing());
+    testsupport::screenshot(Form1, QStringLiteral("main-window-smallest"));
     Form1->resize(800, 300);
-    QCOMPARE(Form1->size(), QSize(800, 400));
+    QCOMPARE(Form1->size(), QSize(800, least));
     Form1->resize(550, 700);
     QCOMPARE(Form1->size(), QSize(600, 700));
 }

@@ -2,6 +2,9 @@
 
 #include "../shell/PeBuilder.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -51,12 +54,15 @@ private slots:
     void typingEditsAndMovingSaves();
     void aNewGroupIsListedAfterLeavingTheBox();
     void theTypeChoicesStoreTheirCodes();
+    void everyWayOfChoosingATypeIsSaved();
+    void tabMovesThroughTheRegisterInItsOrder();
     void anInsertedProgramIsNumberedByTheServer();
     void aRefusedPostKeepsTheRowInEdit();
     void navigatorButtonsFollowTheState();
     void anIconIsReadFromAnExecutable();
     void aFileWithoutAnIconLeavesTheBoxWhite_data();
     void aFileWithoutAnIconLeavesTheBoxWhite();
+    void aNoteGivesWayToTheRegistersNextAction();
     void loadingAnIconWhileClosedChangesNothing();
     void theIconBoxAsksForAnExecutable();
 };
@@ -169,6 +175,83 @@ void TestRegister::theTypeChoicesStoreTheirCodes()
     Form1->DBNavigator1->click(controls::DBNavigator::Post);
     QCOMPARE(storedValue(f, QStringLiteral("select prog_type from vortalix_prog where prog_id = 1")), QStringLiteral("3"));
     QCOMPARE(Form1->DBRadioGroup1->itemIndex(), 4);
+}
+
+void TestRegister::everyWayOfChoosingATypeIsSaved()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    const QString stored = QStringLiteral("select prog_type from vortalix_prog where prog_id = 1");
+    QCOMPARE(storedValue(f, stored), QStringLiteral("1"));
+    // An assistive tool toggles a choice: the register goes into edit with the new value.
+    QAccessibleInterface *webBank = QAccessible::queryAccessibleInterface(Form1->DBRadioGroup1->button(3));
+    QVERIFY(webBank && webBank->actionInterface());
+    QVERIFY(webBank->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    webBank->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Edit);
+    QCOMPARE(Form1->userprogTable->fieldByName(QStringLiteral("PROG_TYPE")).asString(), QStringLiteral("6"));
+    // Moving on saves it, and coming back shows it.
+    Form1->DBNavigator1->click(controls::DBNavigator::Next);
+    Form1->DBNavigator1->click(controls::DBNavigator::Prior);
+    QCOMPARE(storedValue(f, stored), QStringLiteral("6"));
+    QCOMPARE(Form1->DBRadioGroup1->itemIndex(), 3);
+    // The arrow keys move the choice as the mouse does.
+    QAbstractButton *chosen = Form1->DBRadioGroup1->button(3);
+    chosen->setFocus();
+    QTRY_VERIFY(chosen->hasFocus());
+    QTest::keyClick(chosen, Qt::Key_Right); // WebBank -> Script
+    QCOMPARE(Form1->DBRadioGroup1->itemIndex(), 4);
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Edit);
+    Form1->DBNavigator1->click(controls::DBNavigator::Post);
+    QCOMPARE(storedValue(f, stored), QStringLiteral("3"));
+    // Showing another row sets the choice without choosing anything.
+    Form1->DBNavigator1->click(controls::DBNavigator::Next);
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
+}
+
+void TestRegister::tabMovesThroughTheRegisterInItsOrder()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    const QString description = Form1->DBMemo1->toPlainText();
+    const QList<QWidget *> order{Form1->DBEdit1, Form1->DBEdit6, Form1->DBEdit3, Form1->DBEdit2,
+                                 Form1->DBComboBox2, Form1->DBComboBox1, Form1->DBEdit5, Form1->DBEdit7,
+                                 Form1->DBEdit8, Form1->DBEdit9, Form1->DBEdit10, Form1->DBNavigator1,
+                                 Form1->DBRadioGroup1, Form1->DBMemo1};
+    // The control of the register that holds the focus (a combo box's edit, a group's button).
+    auto focused = [&]() -> QWidget * {
+        for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+            if (order.contains(w))
+                return w;
+        }
+        return nullptr;
+    };
+    Form1->DBEdit1->setFocus();
+    for (int i = 0; i + 1 < order.size(); ++i) {
+        QTRY_COMPARE(focused(), order.at(i));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QTRY_COMPARE(focused(), Form1->DBMemo1);
+    // Tab leaves the memo rather than typing into it, and Shift+Tab goes back the same way.
+    QTest::keyClick(Form1->DBMemo1, Qt::Key_Tab);
+    QTRY_VERIFY(focused() != Form1->DBMemo1);
+    QCOMPARE(Form1->DBMemo1->toPlainText(), description);
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
+    Form1->DBMemo1->setFocus();
+    QTRY_COMPARE(focused(), Form1->DBMemo1);
+    QTest::keyClick(Form1->DBMemo1, Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_COMPARE(focused(), Form1->DBRadioGroup1);
+    QCOMPARE(Form1->DBMemo1->toPlainText(), description);
+    // In the navigator the arrow keys choose a button and Space presses it.
+    Form1->DBNavigator1->setFocus();
+    QTRY_VERIFY(Form1->DBNavigator1->hasFocus());
+    QCOMPARE(Form1->DBNavigator1->focusedButton(), controls::DBNavigator::First);
+    QTest::keyClick(Form1->DBNavigator1, Qt::Key_Right);
+    QTest::keyClick(Form1->DBNavigator1, Qt::Key_Right);
+    QCOMPARE(Form1->DBNavigator1->focusedButton(), controls::DBNavigator::Next);
+    QTest::keyClick(Form1->DBNavigator1, Qt::Key_Space);
+    QCOMPARE(Form1->userprogTable->recNo(), 1);
+    QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
 }
 
 void TestRegister::anInsertedProgramIsNumberedByTheServer()
@@ -288,6 +371,32 @@ void TestRegister::aFileWithoutAnIconLeavesTheBoxWhite()
     QVERIFY(Form1->StatusBar1->currentMessage().contains(exe));
     QCOMPARE(Form1->userprogTable->state(), db::DataSetState::Browse);
     QVERIFY(f.messages.entries().isEmpty());
+}
+
+void TestRegister::aNoteGivesWayToTheRegistersNextAction()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    QTemporaryDir dir;
+    const QString exe = dir.filePath(QStringLiteral("EMPTY.EXE"));
+    QVERIFY(writeFile(exe, QByteArray("MZ")));
+    Form1->LoadIcon(exe);
+    QVERIFY(Form1->StatusBar1->currentMessage().startsWith(QLatin1String("No icon shown for ")));
+    Form1->DBNavigator1->click(controls::DBNavigator::Next);
+    QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("ok"));
+    Form1->DBNavigator1->click(controls::DBNavigator::Insert);
+    Form1->BitBtn1->click();
+    QVERIFY(Form1->StatusBar1->currentMessage().contains(QLatin1String("not saved yet")));
+    Form1->DBNavigator1->click(controls::DBNavigator::Cancel);
+    QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("ok"));
+    // A note that another note replaces still gives back the status from before both.
+    Form1->DBLookupComboBox1->setKeyValue(99);
+    Form1->BitBtn1->click();
+    QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("Choose a company first"));
+    Form1->LoadIcon(exe);
+    QVERIFY(Form1->StatusBar1->currentMessage().startsWith(QLatin1String("No icon shown for ")));
+    Form1->DBNavigator1->click(controls::DBNavigator::Next);
+    QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("ok"));
 }
 
 void TestRegister::loadingAnIconWhileClosedChangesNothing()

@@ -9,6 +9,7 @@
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -82,6 +83,7 @@ private slots:
     void lookupControlsKeyTheirRows();
     void aGridEditsInPlace();
     void aGridStartsAndDropsNewRows();
+    void typingIntoAnyRowWritesThatRow();
     void theGridFollowsTheCursorAndMovesIt();
     void aFailingShowHandlerStopsTheShowing();
 };
@@ -234,6 +236,84 @@ void TestControls::aGridStartsAndDropsNewRows()
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("Delete record?")});
     QCOMPARE(t->recordCount(), 3);
+}
+
+namespace {
+
+// Types a text into the grid's current cell as a user does: the first key opens the
+// editor, the rest go to it, Enter ends the editing.
+void typeIntoCell(DBGrid *grid, const QString &text)
+{
+    QTest::keyClick(grid, text.at(0).toLatin1());
+    QWidget *editor = QApplication::focusWidget();
+    QVERIFY(editor && editor != grid);
+    QTest::keyClicks(editor, text.mid(1));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(QApplication::focusWidget() == grid); // the editor commits and closes once the key is handled
+}
+
+QStringList shortNames(const db::Table &t)
+{
+    QStringList names;
+    const db::Field &f = t.fieldByName(QStringLiteral("DB_NAME"));
+    for (int row = 0; row < t.recordCount(); ++row)
+        names.append(f.displayTextFor(t.rowValue(row, f)));
+    return names;
+}
+
+} // namespace
+
+void TestControls::typingIntoAnyRowWritesThatRow()
+{
+    Companies fixture;
+    testsupport::MessageLog messages;
+    auto &t = fixture.t;
+    Window w;
+    auto *grid = new DBGrid(&w.widget);
+    grid->setDataSource(&fixture.source);
+    grid->setColumns({{QStringLiteral("V_COMPANY"), QStringLiteral("ID"), 4}, {QStringLiteral("DB_NAME"), QStringLiteral("Short name"), 0}});
+    w.show();
+    grid->setFocus();
+    auto *model = grid->model();
+    const QStringList stored{QStringLiteral("VORTA"), QStringLiteral("LIISING"), QStringLiteral("FONDID")};
+    QCOMPARE(shortNames(*t), stored);
+
+    // An inserted row, still empty when the typing starts.
+    grid->setCurrentIndex(model->index(0, 1));
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QCOMPARE(t->state(), db::DataSetState::Insert);
+    typeIntoCell(grid, QStringLiteral("NEW1"));
+    QCOMPARE(messages.texts().join(QLatin1Char('\n')), QString());
+    QCOMPARE(t->state(), db::DataSetState::Insert);
+    QCOMPARE(t->recNo(), 0);
+    QCOMPARE(shortNames(*t), QStringList{QStringLiteral("NEW1")} + stored);
+    t->cancel();
+
+    // An appended row.
+    grid->setCurrentIndex(model->index(2, 1));
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(t->state(), db::DataSetState::Insert);
+    QCOMPARE(t->recNo(), 3);
+    typeIntoCell(grid, QStringLiteral("NEW2"));
+    QCOMPARE(shortNames(*t), stored + QStringList{QStringLiteral("NEW2")});
+    t->cancel();
+
+    // A row in the middle.
+    grid->setCurrentIndex(model->index(1, 1));
+    typeIntoCell(grid, QStringLiteral("MID"));
+    QCOMPARE(t->state(), db::DataSetState::Edit);
+    QCOMPARE(shortNames(*t), (QStringList{QStringLiteral("VORTA"), QStringLiteral("MID"), QStringLiteral("FONDID")}));
+    t->cancel();
+
+    // A value written into another row while an empty new row stands above it reaches the
+    // row that was shown there, not the one that moves into its place.
+    grid->setCurrentIndex(model->index(0, 1));
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QVERIFY(model->setData(model->index(2, 1), QStringLiteral("LIIS2"), Qt::EditRole));
+    QCOMPARE(t->state(), db::DataSetState::Edit);
+    QCOMPARE(shortNames(*t), (QStringList{QStringLiteral("VORTA"), QStringLiteral("LIIS2"), QStringLiteral("FONDID")}));
+    t->cancel();
+    QCOMPARE(testsupport::column(*fixture.c, QStringLiteral("select db_name from v_sysparams order by v_company")), stored);
 }
 
 void TestControls::theGridFollowsTheCursorAndMovesIt()

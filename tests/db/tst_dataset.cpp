@@ -89,6 +89,8 @@ private slots:
     void requiredAndRangeChecks();
     void keyOnlyUpdatesOverwriteOtherChanges();
     void allValuesUpdatesRefuseOtherChanges();
+    void allValuesNameTheRowByEveryOldValue_data();
+    void allValuesNameTheRowByEveryOldValue();
     void deletingARowAnotherConnectionDeleted();
     void refreshPostsAndKeepsTheRow();
     void bookmarksFindTheirRowAgain();
@@ -310,6 +312,74 @@ void TestDataSet::allValuesUpdatesRefuseOtherChanges()
     t->post();
     QCOMPARE(testsupport::column(*b, QStringLiteral("select company_name from v_sysparams where v_company = 1")),
              QStringList{QStringLiteral("Mine")});
+}
+
+void TestDataSet::allValuesNameTheRowByEveryOldValue_data()
+{
+    QTest::addColumn<QString>("before");   // how company 1 stands when it is read
+    QTest::addColumn<QString>("other");    // what another connection changes afterwards
+    QTest::addColumn<bool>("deleting");    // a delete instead of an update
+    QTest::addColumn<bool>("refused");
+
+    const QString noValue = QStringLiteral("update v_sysparams set company_name = null where v_company = 1");
+    const QString emptyText = QStringLiteral("update v_sysparams set firma_nimi = '' where v_company = 1");
+    const QString dated = QStringLiteral("update v_sysparams set system_date = :d where v_company = 1");
+    QTest::newRow("an empty text") << emptyText << QString() << false << false;
+    QTest::newRow("an empty text, deleted") << emptyText << QString() << true << false;
+    QTest::newRow("a missing value") << noValue << QString() << false << false;
+    QTest::newRow("a missing value filled in")
+        << noValue << QStringLiteral("update v_sysparams set company_name = 'X' where v_company = 1") << false << true;
+    QTest::newRow("a text emptied by the other")
+        << QString() << QStringLiteral("update v_sysparams set firma_nimi = '' where v_company = 1") << false << true;
+    QTest::newRow("a date changed") << dated << dated << false << true;
+    QTest::newRow("a number changed") << QString() << QStringLiteral("update v_sysparams set id = 7 where v_company = 1")
+                                      << false << true;
+    QTest::newRow("a row changed, then deleted")
+        << QString() << QStringLiteral("update v_sysparams set firma_nimi = 'Teine' where v_company = 1") << true << true;
+    QTest::newRow("an unchanged row deleted") << QString() << QString() << true << false;
+}
+
+void TestDataSet::allValuesNameTheRowByEveryOldValue()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, other);
+    QFETCH(bool, deleting);
+    QFETCH(bool, refused);
+    TempServers servers;
+    auto a = servers.connect();
+    auto b = servers.connect();
+    b->backend().execute(QStringLiteral("delete from user_prog_db where database_id = 1"), {});
+    auto run = [&](const QString &sql, const QDateTime &date) {
+        BoundParams params;
+        if (sql.contains(QLatin1String(":d")))
+            params.append({QStringLiteral("d"), date});
+        b->backend().execute(sql, params);
+    };
+    if (!before.isEmpty())
+        run(before, QDateTime(QDate(2024, 3, 1), QTime(9, 30)));
+    auto t = companies(*a, Table::UpdateMode::WhereAll);
+    t->open();
+    QCOMPARE(t->fieldByName(QStringLiteral("V_COMPANY")).asFloat(), 1.0);
+    if (!other.isEmpty())
+        run(other, QDateTime(QDate(2024, 3, 2), QTime(9, 30)));
+
+    const QString error = errorOf([&] {
+        if (deleting) {
+            t->remove();
+        } else {
+            t->edit();
+            t->fieldByName(QStringLiteral("DB_NAME")).setAsString(QStringLiteral("MINE"));
+            t->post();
+        }
+    });
+    const QStringList stored = testsupport::column(*b, QStringLiteral("select db_name from v_sysparams where v_company = 1"));
+    if (refused) {
+        QVERIFY2(error.contains(QLatin1String("changed or deleted by another user")), qPrintable(error));
+        QCOMPARE(stored, QStringList{QStringLiteral("VORTA")});
+    } else {
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(stored, deleting ? QStringList() : QStringList{QStringLiteral("MINE")});
+    }
 }
 
 void TestDataSet::deletingARowAnotherConnectionDeleted()

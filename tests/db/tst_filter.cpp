@@ -62,6 +62,13 @@ void TestFilter::matching_data()
     QTest::newRow("number") << "NUMBER=10" << false << "x" << 10.0 << true;
     QTest::newRow("number differs") << "NUMBER=1" << false << "x" << 10.0 << false;
     QTest::newRow("number as text") << "NUMBER='1*'" << false << "x" << 10.0 << true;
+    QTest::newRow("quoted number as shown") << "NUMBER='1.500'" << false << "x" << 1.5 << true;
+    QTest::newRow("quoted number without zeros") << "NUMBER='1.5'" << false << "x" << 1.5 << true;
+    QTest::newRow("quoted number differs") << "NUMBER='1.500'" << false << "x" << 1.25 << false;
+    QTest::newRow("quoted number, no digit before the point") << "NUMBER='.500'" << false << "x" << 0.5 << true;
+    QTest::newRow("prefix of a number stays text") << "NUMBER='1.50*'" << false << "x" << 1.5 << false;
+    QTest::newRow("quoted text on a number column") << "NUMBER='abc'" << false << "x" << 1.5 << false;
+    QTest::newRow("quoted number on a text column is text") << "NAME='1.500'" << false << "1.5" << 1.0 << false;
     QTest::newRow("both terms") << "NAME='ab*' and NUMBER=3" << false << "abc" << 3.0 << true;
     QTest::newRow("one term fails") << "NAME='ab*' and NUMBER=3" << false << "abc" << 4.0 << false;
     QTest::newRow("AND in capitals") << "NAME='abc' AND NUMBER=3" << false << "abc" << 3.0 << true;

@@ -3,13 +3,18 @@
 #include "platform/db/DbError.h"
 #include "platform/db/Query.h"
 #include "platform/embedded/EmbeddedBackend.h"
+#include "platform/embedded/PasswordHash.h"
+#include "platform/embedded/ServerErrors.h"
 #include "platform/embedded/SqlFunctions.h"
+#include "platform/embedded/Sqlite.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTest>
 
 using testsupport::TempServers;
 using testsupport::column;
+using testsupport::countRows;
 
 namespace {
 
@@ -27,6 +32,48 @@ QString codeOf(const std::function<void()> &f)
 {
     return errorOf(f).left(9);
 }
+
+QString dictionaryOf(const TempServers &servers)
+{
+    return servers.serverFolder(QStringLiteral("LIVE")) + QStringLiteral("/_dictionary.sqlite");
+}
+
+QString schemaFileOf(const TempServers &servers)
+{
+    return servers.serverFolder(QStringLiteral("LIVE")) + QStringLiteral("/VORTALIX.sqlite");
+}
+
+// Makes a file read-only for this process while it lives. Without write permission is
+// enough for an ordinary user; the superuser writes such files all the same, and for it
+// the file is made immutable where the file system allows. ok() tells whether it worked.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const QString &path) : m_path(path), m_permissions(QFile::permissions(path))
+    {
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        if (writable())
+            m_immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+    }
+    ~ReadOnlyFile()
+    {
+        if (m_immutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
+        QFile::setPermissions(m_path, m_permissions);
+    }
+    ReadOnlyFile(const ReadOnlyFile &) = delete;
+    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+    bool ok() const { return !writable(); }
+
+private:
+    bool writable() const
+    {
+        QFile f(m_path);
+        return f.open(QIODevice::ReadWrite);
+    }
+    QString m_path;
+    QFileDevice::Permissions m_permissions;
+    bool m_immutable = false;
+};
 
 } // namespace
 
@@ -53,6 +100,25 @@ private slots:
     void oneStatementAtATime();
     void stringSizesAreChecked();
     void repeatedTextsReadBackExactly();
+    void passwordHashesAreReadByNoRoute_data();
+    void passwordHashesAreReadByNoRoute();
+    void aViewCannotReachTheDictionary();
+    void everyLoginCountsTheDictionaryViews();
+    void accountNamesFitTheSchema();
+    void quotedNamesKeepTheirCaseAtLogin();
+    void anUnknownAccountCostsTheSameWork();
+    void onlyTheServersFunctionsAreCalled_data();
+    void onlyTheServersFunctionsAreCalled();
+    void theServersFunctionsAnswer();
+    void aMissingSchemaFileFailsTheLogin();
+    void anUnusableServerFolderIsNamed();
+    void aDamagedDictionaryIsNamed_data();
+    void aDamagedDictionaryIsNamed();
+    void aLockedDictionaryIsReportedAndLeftAsItWas();
+    void aDropThatFailsKeepsTheSchemaFile();
+    void aReadOnlyFileIsNamed();
+    void sqliteFileErrorsBecomeServerErrors_data();
+    void sqliteFileErrorsBecomeServerErrors();
 };
 
 void TestEmbedded::logins_data()
@@ -134,6 +200,12 @@ void TestEmbedded::accountStatementErrors_data()
     QTest::newRow("execute to missing user") << "grant execute on vortalix.get_customer_name to ghost" << "ORA-01917: user or role 'GHOST' does not exist";
     QTest::newRow("revoke execute not granted") << "revoke execute on vortalix.currency_rates from mari" << "ORA-01927: cannot REVOKE privileges you did not grant";
     QTest::newRow("not a statement") << "grant" << "ORA-00990: missing or invalid privilege";
+    const QString tooLong = QStringLiteral("ORA-00972: identifier is too long");
+    QTest::newRow("user name of 31") << QStringLiteral("create user %1 identified by x").arg(QString(31, QLatin1Char('A'))) << tooLong;
+    QTest::newRow("user name of 200") << QStringLiteral("create user %1 identified by x").arg(QString(200, QLatin1Char('b'))) << tooLong;
+    QTest::newRow("quoted name of 31") << QStringLiteral("create user \"%1\" identified by x").arg(QString(31, QLatin1Char('c'))) << tooLong;
+    QTest::newRow("role name of 31") << QStringLiteral("create role %1").arg(QString(31, QLatin1Char('R'))) << tooLong;
+    QTest::newRow("grantee of 31") << QStringLiteral("grant dealer to %1").arg(QString(31, QLatin1Char('G'))) << tooLong;
 }
 
 void TestEmbedded::accountStatementErrors()
@@ -410,6 +482,306 @@ void TestEmbedded::repeatedTextsReadBackExactly()
     db::ResultSet copy = rs;
     copy.rows[1][0] = QStringLiteral("changed");
     QCOMPARE(rs.rows.at(1).at(0).toString(), written.at(1)); // values are the rows' own
+}
+
+void TestEmbedded::passwordHashesAreReadByNoRoute_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("statement");
+    const QStringList statements{
+        QStringLiteral("with x as (select * from userpr_dictionary.accounts) select * from x"),
+        QStringLiteral("with all_users as (select username, password_hash from userpr_dictionary.accounts) select * from all_users"),
+        QStringLiteral("with x as (select password_salt, password_rounds from userpr_dictionary.accounts) select * from x"),
+        QStringLiteral("select * from (select * from userpr_dictionary.accounts)"),
+        QStringLiteral("select * from (with x as (select * from userpr_dictionary.accounts) select * from x) y"),
+        QStringLiteral("select username, (select password_hash from userpr_dictionary.accounts a where a.username = u.username) "
+                       "from all_users u"),
+        QStringLiteral("select username from all_users union all select password_hash from userpr_dictionary.accounts"),
+        QStringLiteral("with x as (select username, default_tablespace from userpr_dictionary.accounts) select * from x"),
+    };
+    const QList<std::pair<const char *, const char *>> logins{{"system", "manager"}, {"mari", "kevaro"}};
+    for (const auto &[login, password] : logins) {
+        for (int i = 0; i < statements.size(); ++i)
+            QTest::addRow("%s %d", login, i + 1) << QString::fromLatin1(login) << QString::fromLatin1(password) << statements.at(i);
+    }
+}
+
+void TestEmbedded::passwordHashesAreReadByNoRoute()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, password);
+    QFETCH(QString, statement);
+    TempServers servers;
+    auto c = servers.connect(login, password);
+    QCOMPARE(codeOf([&] { c->backend().select(statement, {}); }), QStringLiteral("ORA-01031"));
+}
+
+void TestEmbedded::aViewCannotReachTheDictionary()
+{
+    TempServers servers;
+    auto owner = servers.connect();
+    for (const char *view : {"create view vortalix.leak as select * from userpr_dictionary.accounts",
+                             "create view vortalix.leak as with x as (select * from userpr_dictionary.accounts) select * from x"}) {
+        QVERIFY(!errorOf([&] { owner->backend().execute(QLatin1String(view), {}); }).isEmpty());
+        QCOMPARE(codeOf([&] { owner->backend().select(QStringLiteral("select * from vortalix.leak"), {}); }), QStringLiteral("ORA-00942"));
+    }
+    // The server's own views answer, and show no hash.
+    const db::ResultSet users = owner->backend().select(QStringLiteral("with x as (select * from all_users) select * from x"), {});
+    QCOMPARE(users.columns.size(), 3);
+    QVERIFY(users.rows.size() > 10);
+}
+
+void TestEmbedded::everyLoginCountsTheDictionaryViews()
+{
+    TempServers servers;
+    const QList<std::pair<QString, QString>> logins{{QStringLiteral("system"), QStringLiteral("manager")},
+                                                    {QStringLiteral("vortalix"), QStringLiteral("lumivar")},
+                                                    {QStringLiteral("mari"), QStringLiteral("kevaro")}};
+    for (const auto &[login, password] : logins) {
+        auto c = servers.connect(login, password);
+        for (const char *view : {"all_users", "dba_roles", "dba_role_privs", "user_role_privs"}) {
+            const int rows = countRows(*c, QStringLiteral("select * from %1").arg(QLatin1String(view)));
+            QVERIFY2(rows > 0, view);
+            QCOMPARE(column(*c, QStringLiteral("select count(*) from %1").arg(QLatin1String(view))),
+                     QStringList{QString::number(rows)});
+            QCOMPARE(countRows(*c, QStringLiteral("select 1 from %1").arg(QLatin1String(view))), rows);
+        }
+    }
+}
+
+void TestEmbedded::accountNamesFitTheSchema()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    const QString longest(30, QLatin1Char('L'));
+    system->backend().execute(QStringLiteral("create user %1 identified by kevaro").arg(longest.toLower()), {});
+    system->backend().execute(QStringLiteral("grant connect, dealer to %1").arg(longest), {});
+    QVERIFY(servers.connect(longest, QStringLiteral("kevaro"))->connected());
+    // Every account can be granted a program.
+    auto owner = servers.connect();
+    owner->backend().execute(QStringLiteral("insert into user_prog_db values (:u, 1, 1, 0)"), {{QStringLiteral("u"), longest}});
+    QCOMPARE(column(*owner, QStringLiteral("select count(*) from user_prog_db where username = '%1'").arg(longest)),
+             QStringList{QStringLiteral("1")});
+    // A name refused leaves no account behind.
+    QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("create user %1 identified by x").arg(longest + QLatin1Char('X')), {}); }),
+             QStringLiteral("ORA-00972"));
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from all_users where length(username) > 30")), QStringList{QStringLiteral("0")});
+}
+
+void TestEmbedded::quotedNamesKeepTheirCaseAtLogin()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    system->backend().execute(QStringLiteral("create user \"kaja\" identified by Pw1"), {});
+    system->backend().execute(QStringLiteral("grant connect to \"kaja\""), {});
+    auto kaja = servers.connect(QStringLiteral(" \"kaja\" "), QStringLiteral("Pw1"));
+    QCOMPARE(column(*kaja, QStringLiteral("select username || ':' || granted_role from user_role_privs")),
+             QStringList{QStringLiteral("kaja:CONNECT")});
+    kaja->backend().execute(QStringLiteral("alter user \"kaja\" identified by Pw2"), {});
+    QVERIFY(servers.connect(QStringLiteral("\"kaja\""), QStringLiteral("Pw2"))->connected());
+    // Unquoted, the name is another one: KAJA.
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("kaja"), QStringLiteral("Pw2")); }), QStringLiteral("ORA-01017"));
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("\"VORTALIX\""), QStringLiteral("lumivar")); }), QString());
+    QCOMPARE(codeOf([&] { servers.connect(QStringLiteral("\"vortalix\""), QStringLiteral("lumivar")); }), QStringLiteral("ORA-01017"));
+}
+
+void TestEmbedded::anUnknownAccountCostsTheSameWork()
+{
+    TempServers servers;
+    // The rounds of password derivation a refused login costs.
+    auto workOf = [&](const QString &login) -> std::pair<QString, quint64> {
+        const quint64 before = embedded::PasswordHash::roundsDerived();
+        const QString error = errorOf([&] { servers.connect(login, QStringLiteral("not-the-password")); });
+        return {error.left(9), embedded::PasswordHash::roundsDerived() - before};
+    };
+    const auto wrongPassword = workOf(QStringLiteral("mari"));
+    QCOMPARE(wrongPassword.first, QStringLiteral("ORA-01017"));
+    QVERIFY(wrongPassword.second > 0);
+    QCOMPARE(workOf(QStringLiteral("nobody")), wrongPassword);
+    QCOMPARE(workOf(QString(40, QLatin1Char('N'))), wrongPassword);
+    QCOMPARE(workOf(QString()), wrongPassword);
+}
+
+void TestEmbedded::onlyTheServersFunctionsAreCalled_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("tokenizer") << "fts3_tokenizer('simple')" << "FTS3_TOKENIZER";
+    QTest::newRow("tokenizer, two arguments") << "fts3_tokenizer('mine', x'0000000000000000')" << "FTS3_TOKENIZER";
+    QTest::newRow("extension") << "load_extension('/tmp/x')" << "LOAD_EXTENSION";
+    QTest::newRow("engine version") << "sqlite_version()" << "SQLITE_VERSION";
+    QTest::newRow("blob of zeros") << "zeroblob(1000000000)" << "ZEROBLOB";
+    QTest::newRow("upper case") << "FTS3_TOKENIZER('simple')" << "FTS3_TOKENIZER";
+}
+
+void TestEmbedded::onlyTheServersFunctionsAreCalled()
+{
+    QFETCH(QString, expression);
+    QFETCH(QString, name);
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    QCOMPARE(errorOf([&] { system->backend().select(QStringLiteral("select %1 from dual").arg(expression), {}); }),
+             QStringLiteral("ORA-00904: \"%1\": invalid identifier").arg(name));
+    QCOMPARE(errorOf([&] { system->backend().execute(QStringLiteral("update vortalix.func_grants set func_name = %1").arg(expression), {}); }),
+             QStringLiteral("ORA-00904: \"%1\": invalid identifier").arg(name));
+}
+
+void TestEmbedded::theServersFunctionsAnswer()
+{
+    TempServers servers;
+    auto mari = servers.connect(QStringLiteral("mari"), QStringLiteral("kevaro"));
+    const db::ResultSet rs = mari->backend().select(QStringLiteral(
+        "select count(*), max(prog_id), min(prog_id), sum(prog_id), avg(prog_id), "
+        "lower(min(prog_exe)) || upper('x') || nvl(null, 'n') || coalesce(null, 'c') || to_char(length('abc')) "
+        "|| substr('abcd', 2, 2) || trim(' t ') || ltrim(' l') || rtrim('r ') || replace('ab', 'b', 'p') "
+        "|| to_char(abs(-1)) || to_char(round(2.5)) || to_char(instr('abc', 'c')) || to_char(mod(7, 4)), "
+        "to_char(max(prog_last_comp), 'YYYY') || strftime('%Y', max(prog_last_comp)) || date(max(prog_last_comp)), "
+        "count(datetime('now')) + count(current_timestamp) + count(julianday(prog_last_comp)) "
+        "from vortalix_prog where prog_exe like 'LOAN%' and nullif(prog_id, 0) is not null"), {});
+    QCOMPARE(rs.rows.size(), std::size_t(1));
+    QStringList values;
+    for (const QVariant &v : rs.rows.front())
+        values.append(v.toString());
+    QCOMPARE(values, (QStringList{QStringLiteral("3"), QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("6"),
+                                  QStringLiteral("2"), QStringLiteral("loanapp.exeXnc3bctlrap1333"),
+                                  QStringLiteral("202420242024-01-09"), QStringLiteral("9")}));
+}
+
+void TestEmbedded::aMissingSchemaFileFailsTheLogin()
+{
+    TempServers servers;
+    const QString file = schemaFileOf(servers);
+    QVERIFY(QFile::remove(file));
+    for (const auto &[login, password] : {std::pair{"vortalix", "lumivar"}, std::pair{"system", "manager"}}) {
+        const QString error = errorOf([&] { servers.connect(QLatin1String(login), QLatin1String(password)); });
+        QCOMPARE(error, QStringLiteral("ORA-01157: cannot identify/lock data file %1 (the file does not exist)").arg(file));
+    }
+    QVERIFY(!QFile::exists(file));
+}
+
+void TestEmbedded::anUnusableServerFolderIsNamed()
+{
+    TempServers servers;
+    const QString folder = servers.serverFolder(QStringLiteral("LIVE"));
+    const QString dictionary = dictionaryOf(servers);
+    // A folder whose dictionary is gone.
+    QVERIFY(QFile::remove(dictionary));
+    QString error = errorOf([&] { servers.connect(); });
+    QVERIFY2(error.startsWith(QStringLiteral("ORA-01157: cannot identify/lock data file %1 (").arg(dictionary)), qPrintable(error));
+    // A file where the folder should be.
+    QVERIFY(QDir(folder).removeRecursively());
+    {
+        QFile file(folder);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    error = errorOf([&] { servers.connect(); });
+    QCOMPARE(error, QStringLiteral("ORA-01157: cannot identify/lock data file %1 (%2 is not a folder)").arg(dictionary, folder));
+    // A folder this login may not read.
+    const QString test = servers.serverFolder(QStringLiteral("TEST"));
+    const QFileDevice::Permissions permissions = QFile::permissions(test);
+    QVERIFY(QFile::setPermissions(test, QFileDevice::Permissions()));
+    const bool readable = QFile(test + QStringLiteral("/_dictionary.sqlite")).open(QIODevice::ReadOnly);
+    error = errorOf([&] { servers.connect(QStringLiteral("vortalix"), QStringLiteral("lumivar"), QStringLiteral("TEST")); });
+    QFile::setPermissions(test, permissions);
+    if (readable)
+        QSKIP("this login reads folders without permission");
+    QVERIFY2(error.startsWith(QStringLiteral("ORA-01157: cannot identify/lock data file %1/_dictionary.sqlite (").arg(test)), qPrintable(error));
+}
+
+void TestEmbedded::aDamagedDictionaryIsNamed_data()
+{
+    QTest::addColumn<bool>("keepFirstPage");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("not a database") << false << "ORA-01122: database file failed verification check (file is not a database: %1)";
+    QTest::newRow("damaged pages") << true << "ORA-01578: ORACLE data block corrupted (database disk image is malformed: %1)";
+}
+
+void TestEmbedded::aDamagedDictionaryIsNamed()
+{
+    QFETCH(bool, keepFirstPage);
+    QFETCH(QString, error);
+    TempServers servers;
+    const QString dictionary = dictionaryOf(servers);
+    {
+        QFile file(dictionary);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 from = keepFirstPage ? 4096 : 0;
+        QVERIFY(file.size() > from);
+        file.seek(from);
+        file.write(QByteArray(int(file.size() - from), '\xa5'));
+    }
+    QCOMPARE(errorOf([&] { servers.connect(); }), error.arg(dictionary));
+}
+
+void TestEmbedded::aLockedDictionaryIsReportedAndLeftAsItWas()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    {
+        // Another session holds the dictionary's write lock for longer than the server waits.
+        embedded::SqliteFile other(dictionaryOf(servers));
+        embedded::runScript(other.handle(), QStringLiteral("begin immediate"));
+        QCOMPARE(errorOf([&] { system->backend().execute(QStringLiteral("create user teller identified by x"), {}); }),
+                 QStringLiteral("ORA-00054: resource busy and acquire with NOWAIT specified or timeout expired "
+                                "(database is locked: %1)").arg(dictionaryOf(servers)));
+        embedded::runScript(other.handle(), QStringLiteral("rollback"));
+    }
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from all_users where username = 'TELLER'")), QStringList{QStringLiteral("0")});
+    system->backend().execute(QStringLiteral("create user teller identified by x"), {});
+    QVERIFY(servers.connect(QStringLiteral("teller"), QStringLiteral("x"))->connected());
+}
+
+void TestEmbedded::aDropThatFailsKeepsTheSchemaFile()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    {
+        // Another session reads the dictionary: the drop is written but cannot be released.
+        embedded::SqliteFile reader(dictionaryOf(servers));
+        embedded::runScript(reader.handle(), QStringLiteral("begin; select count(*) from accounts"));
+        QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("drop user vortalix cascade"), {}); }),
+                 QStringLiteral("ORA-00054"));
+        embedded::runScript(reader.handle(), QStringLiteral("rollback"));
+    }
+    QVERIFY(QFile::exists(schemaFileOf(servers)));
+    auto owner = servers.connect();
+    QCOMPARE(column(*owner, QStringLiteral("select count(*) from vortalix_prog")), QStringList{QStringLiteral("30")});
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from vortalix.vortalix_prog")), QStringList{QStringLiteral("30")});
+}
+
+void TestEmbedded::aReadOnlyFileIsNamed()
+{
+    TempServers servers;
+    ReadOnlyFile dictionary(dictionaryOf(servers));
+    ReadOnlyFile schema(schemaFileOf(servers));
+    if (!dictionary.ok() || !schema.ok())
+        QSKIP("the files cannot be made read-only for this login");
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    QCOMPARE(errorOf([&] { system->backend().execute(QStringLiteral("create user teller identified by x"), {}); }),
+             QStringLiteral("ORA-00372: file cannot be modified at this time (attempt to write a readonly database: %1)")
+                 .arg(dictionaryOf(servers)));
+    QCOMPARE(errorOf([&] { system->backend().execute(QStringLiteral("delete from vortalix.func_grants"), {}); }),
+             QStringLiteral("ORA-00372: file cannot be modified at this time (attempt to write a readonly database: %1, %2)")
+                 .arg(dictionaryOf(servers), schemaFileOf(servers)));
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from vortalix.func_grants")), QStringList{QStringLiteral("3")});
+}
+
+void TestEmbedded::sqliteFileErrorsBecomeServerErrors_data()
+{
+    QTest::addColumn<QString>("sqlite");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("full") << "database or disk is full" << "ORA-01653: unable to extend table (database or disk is full: /srv/X.sqlite)";
+    QTest::newRow("i/o") << "disk I/O error" << "ORA-01115: IO error reading or writing file (disk I/O error: /srv/X.sqlite)";
+    QTest::newRow("cannot open") << "unable to open database file" << "ORA-01157: cannot identify/lock data file (unable to open database file: /srv/X.sqlite)";
+    QTest::newRow("other") << "out of memory" << "Embedded server error: out of memory (/srv/X.sqlite)";
+}
+
+void TestEmbedded::sqliteFileErrorsBecomeServerErrors()
+{
+    QFETCH(QString, sqlite);
+    QFETCH(QString, error);
+    QCOMPARE(embedded::translateSqliteError(sqlite, QStringLiteral("INSERT"), QStringLiteral("/srv/X.sqlite")).text(), error);
 }
 
 QTEST_GUILESS_MAIN(TestEmbedded)

@@ -10,6 +10,13 @@
 #include <QTest>
 
 #include <functional>
+#include <future>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using shell::ExeIcon;
 using shell::IconProblem;
@@ -64,6 +71,7 @@ private slots:
     void mutations();
     void readsFiles_data();
     void readsFiles();
+    void readsRegularFilesOnly();
 };
 
 void ExeIconTest::choosesLargeIcon_data()
@@ -389,6 +397,48 @@ void ExeIconTest::readsFiles()
     QVERIFY(consistent(icon));
     if (icon.ok())
         QCOMPARE(icon.image.size(), QSize(32, 32));
+}
+
+void ExeIconTest::readsRegularFilesOnly()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("devices and named pipes are made here the Unix way");
+#else
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // A link to a program is the program.
+    const QString program = dir.filePath(QStringLiteral("program.exe"));
+    {
+        QFile file(program);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(build(twoIconImage(Format::Pe32)).bytes);
+    }
+    QVERIFY(QFile::link(program, dir.filePath(QStringLiteral("link.exe"))));
+    QVERIFY(shell::firstIcon(dir.filePath(QStringLiteral("link.exe"))).ok());
+
+    // A device that never ends is refused before a byte of it is read.
+    if (QFileInfo::exists(QStringLiteral("/dev/zero"))) {
+        const ExeIcon zero = shell::firstIcon(QStringLiteral("/dev/zero"));
+        QCOMPARE(zero.problem, IconProblem::Unreadable);
+        QCOMPARE(zero.detail, QStringLiteral("the name is not a regular file"));
+    }
+
+    // A named pipe without a writer is refused at once rather than waited on.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.exe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    std::future<ExeIcon> reading = std::async(std::launch::async, [&] { return shell::firstIcon(pipe); });
+    if (reading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        // Set the reader free before failing, so the test ends.
+        const int writer = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        reading.wait();
+        QFAIL("reading a named pipe waited for a writer");
+    }
+    const ExeIcon fromPipe = reading.get();
+    QCOMPARE(fromPipe.problem, IconProblem::Unreadable);
+    QCOMPARE(fromPipe.detail, QStringLiteral("the name is not a regular file"));
+#endif
 }
 
 QTEST_GUILESS_MAIN(ExeIconTest)

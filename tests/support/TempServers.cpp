@@ -19,8 +19,7 @@ const QString &templateFolder()
     if (!made) {
         for (const char *alias : {"LIVE", "TEST"}) {
             const QString folder = dir.filePath(QLatin1String(alias));
-            embedded::EmbeddedServer::create(folder);
-            embedded::EmbeddedServer::loadDemo(folder);
+            embedded::EmbeddedServer::create(folder, embedded::EmbeddedServer::Content::Demo);
         }
         made = true;
     }

@@ -86,6 +86,11 @@ void ModalDriver::tick()
         }
         return;
     }
+    // A window acts on the keyboard once the window system has made it active; on a
+    // loaded machine that comes a moment after it is shown.
+    if (!modal->isActiveWindow() && ++m_inactiveTicks < 400)
+        return;
+    m_inactiveTicks = 0;
     m_idleTicks = 0;
     m_busy = modal;
     m_handled.append(modal);

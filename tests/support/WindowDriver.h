@@ -61,6 +61,7 @@ private:
     QList<QPointer<QWidget>> m_handled;
     QPointer<QWidget> m_busy;
     int m_idleTicks = 0;
+    int m_inactiveTicks = 0;
 };
 
 // Saves a picture of a widget into $USERPR_SCREENSHOTS, when that is set.

@@ -1,6 +1,7 @@
 #include "TempServers.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -34,6 +35,8 @@ class TestConsole : public QObject {
     Q_OBJECT
 private slots:
     void initCreatesAServerOnce();
+    void anInterruptedInitLeavesNoHalfServer();
+    void aBrokenServerIsNamed();
     void queriesPrintTabSeparatedRows();
     void statementsEndWithSemicolonOrSlash();
     void errorsGoToStandardErrorAndTheRunGoesOn();
@@ -58,6 +61,48 @@ void TestConsole::initCreatesAServerOnce()
     QCOMPARE(count.out, QStringLiteral("N\n0\n"));
     QCOMPARE(console({QStringLiteral("init"), QStringLiteral("../x")}).code, 1);
     QCOMPARE(console({QStringLiteral("frobnicate")}).code, 2);
+}
+
+void TestConsole::anInterruptedInitLeavesNoHalfServer()
+{
+    TempServers servers;
+    const QString folder = servers.serverFolder(QStringLiteral("BRANCH"));
+    QProcess init;
+    init.start(qEnvironmentVariable("USERPR_DB"), {QStringLiteral("init"), QStringLiteral("BRANCH"), QStringLiteral("--demo")});
+    QVERIFY(init.waitForStarted());
+    // Stopped the moment the server's folder appears, or earlier.
+    while (!QFileInfo::exists(folder) && !init.waitForFinished(1)) {
+    }
+    if (init.state() != QProcess::NotRunning) {
+        init.kill();
+        QVERIFY(init.waitForFinished());
+    }
+    // Whatever stands in the folder is a whole server; where there is none, init makes one.
+    if (!QFileInfo::exists(folder))
+        QCOMPARE(console({QStringLiteral("init"), QStringLiteral("BRANCH"), QStringLiteral("--demo")}).code, 0);
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral(".creating")));
+    const Run count = console({QStringLiteral("sql"), QStringLiteral("BRANCH"), QStringLiteral("vortalix/lumivar")},
+                              QStringLiteral("select count(*) n from vortalix_prog;\nselect count(*) n from all_users;\n"));
+    QCOMPARE(count.out, QStringLiteral("N\n30\nN\n14\n"));
+    QCOMPARE(console({QStringLiteral("sql"), QStringLiteral("BRANCH"), QStringLiteral("auditor/kevaro")}, QString()).code, 0);
+}
+
+void TestConsole::aBrokenServerIsNamed()
+{
+    TempServers servers;
+    const QString dictionary = servers.serverFolder(QStringLiteral("LIVE")) + QStringLiteral("/_dictionary.sqlite");
+    QVERIFY(QFile::remove(dictionary));
+    const QStringList asOwner{QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("vortalix/lumivar")};
+    Run r = console(asOwner, QStringLiteral("select 1 from dual;\n"));
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.startsWith(QStringLiteral("ORA-01157: cannot identify/lock data file %1").arg(dictionary)), qPrintable(r.err));
+    r = console({QStringLiteral("passwd"), QStringLiteral("LIVE"), QStringLiteral("mari")}, QStringLiteral("x\n"));
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith(QStringLiteral("ORA-01157: cannot identify/lock data file %1").arg(dictionary)), qPrintable(r.err));
+    // A server that is there is never made anew over it.
+    r = console({QStringLiteral("init"), QStringLiteral("LIVE")});
+    QCOMPARE(r.code, 1);
+    QVERIFY(!QFile::exists(dictionary));
 }
 
 void TestConsole::queriesPrintTabSeparatedRows()

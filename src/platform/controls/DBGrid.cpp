@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
 
 namespace controls {
 
@@ -167,6 +168,11 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel(t
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     connect(m_model, &DataSetModel::cursorMoved, this, [this](int row) { follow(row); });
+    // A reset of the rows keeps the column the user was in.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        if (currentIndex().isValid())
+            m_column = currentIndex().column();
+    });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { fitColumns(); });
 }
 
@@ -213,9 +219,16 @@ QStringList DBGrid::titles() const
 
 void DBGrid::fitColumns()
 {
-    const int charWidth = fontMetrics().averageCharWidth();
-    for (int c = 0; c < m_model->columnCount(); ++c)
-        setColumnWidth(c, m_model->widthAt(c) * charWidth + 8);
+    // A column is as wide as its display width in characters of the grid's font, counted
+    // as the width of the digit "0", and never narrower than its title.
+    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const QFontMetrics titleMetrics = horizontalHeader()->fontMetrics();
+    const int margin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 6;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const int forText = m_model->widthAt(c) * charWidth + 8;
+        const int forTitle = titleMetrics.horizontalAdvance(m_model->titleAt(c)) + margin;
+        setColumnWidth(c, std::max(forText, forTitle));
+    }
 }
 
 void DBGrid::follow(int row)
@@ -223,7 +236,8 @@ void DBGrid::follow(int row)
     if (m_following)
         return;
     m_following = true;
-    const int column = std::max(0, currentIndex().column());
+    const int column = std::clamp(currentIndex().isValid() ? currentIndex().column() : m_column, 0,
+                                  std::max(0, m_model->columnCount() - 1));
     if (row >= 0 && row < m_model->rowCount()) {
         const QModelIndex target = m_model->index(row, column);
         selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect

@@ -76,6 +76,7 @@ private:
 
     DataSetModel *m_model;
     bool m_following = false;
+    int m_column = 0; // the column of the current cell, kept across a reset of the rows
 };
 
 } // namespace controls

@@ -73,7 +73,14 @@ DBLookupComboBox::DBLookupComboBox(QWidget *parent) : QComboBox(parent)
 {
     setEditable(false);
     m_list.onRowsChanged = [this] { rebuild(); };
-    connect(this, &QComboBox::activated, this, [this](int row) { choose(row); });
+    connect(this, &QComboBox::activated, this, [this](int row) {
+        choose(row);
+        // The wheel or the arrow keys change a closed box without any list closing; the
+        // choice is completed as if its list had closed, so whatever follows the choice
+        // follows it too.
+        if (!m_closeUpPending)
+            emit closeUp();
+    });
 }
 
 void DBLookupComboBox::setListSource(db::DataSource *source)
@@ -136,7 +143,11 @@ void DBLookupComboBox::hidePopup()
 {
     QComboBox::hidePopup();
     // The choice made in the list is taken before the list's closing is reported.
-    QTimer::singleShot(0, this, [this] { emit closeUp(); });
+    m_closeUpPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_closeUpPending = false;
+        emit closeUp();
+    });
 }
 
 // ---- DBLookupListBox --------------------------------------------------------------

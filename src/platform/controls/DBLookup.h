@@ -28,7 +28,8 @@ protected:
 
 // A drop-down list of the rows of a list source. Its key value is read and set; setting
 // it selects the row with that key, if there is one. closeUp is sent whenever the list
-// closes, also when it closes without a change.
+// closes, also when it closes without a change, and when the wheel or the arrow keys
+// change the closed box's choice: every choice a user makes ends in one closeUp.
 class DBLookupComboBox : public QComboBox {
     Q_OBJECT
 public:
@@ -54,6 +55,7 @@ private:
     LookupList m_list;
     QVariant m_key;
     bool m_rebuilding = false;
+    bool m_closeUpPending = false;
 };
 
 // A list of the rows of a list source, with a chosen key.

@@ -2,7 +2,9 @@
 
 #include "platform/controls/Messages.h"
 
+#include <QFocusFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 
 namespace controls {
 
@@ -35,11 +37,61 @@ DBNavigator::DBNavigator(QWidget *parent) : QWidget(parent)
         b->setObjectName(QLatin1String(navigatorActions[i].name));
         b->setFixedSize(22, 22);
         b->setFocusPolicy(Qt::NoFocus);
+        b->setAccessibleName(b->toolTip());
         row->addWidget(b);
         m_buttons[std::size_t(i)] = b;
         connect(b, &QToolButton::clicked, this, [this, i] { click(Button(i)); });
     }
+    // The navigator is one stop in the tab order; the arrow keys choose a button in it,
+    // Space or Enter presses that button.
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(QStringLiteral("Record navigator"));
+    m_focusFrame = new QFocusFrame(this);
+    m_focusFrame->hide();
     updateButtons();
+}
+
+void DBNavigator::showFocusedButton()
+{
+    if (hasFocus()) {
+        m_focusFrame->setWidget(m_buttons.at(std::size_t(m_focused)));
+        m_focusFrame->show();
+    } else {
+        m_focusFrame->hide();
+    }
+}
+
+void DBNavigator::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    showFocusedButton();
+}
+
+void DBNavigator::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    showFocusedButton();
+}
+
+void DBNavigator::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+        m_focused = (m_focused + ButtonCount - 1) % ButtonCount;
+        showFocusedButton();
+        break;
+    case Qt::Key_Right:
+        m_focused = (m_focused + 1) % ButtonCount;
+        showFocusedButton();
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        click(Button(m_focused));
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void DBNavigator::click(Button which)

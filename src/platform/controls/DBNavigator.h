@@ -2,6 +2,7 @@
 
 #include "platform/db/DataSource.h"
 
+#include <QFocusFrame>
 #include <QToolButton>
 #include <QWidget>
 
@@ -21,11 +22,22 @@ public:
     // Runs an action as its button does (the delete asks first).
     void click(Button which);
 
+    // The button that Space or Enter presses while the navigator has the focus.
+    Button focusedButton() const { return Button(m_focused); }
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void dataEvent(db::DataEvent event, db::Field *field) override;
     void updateButtons();
+    void showFocusedButton();
 
     std::array<QToolButton *, ButtonCount> m_buttons{};
+    QFocusFrame *m_focusFrame = nullptr;
+    int m_focused = First;
 };
 
 } // namespace controls

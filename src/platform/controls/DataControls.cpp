@@ -190,6 +190,8 @@ void DBEdit::keyPressEvent(QKeyEvent *event)
 
 DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent)
 {
+    // Tab moves on to the next control, as in every other field, rather than typing a tab.
+    setTabChangesFocus(true);
     m_link.onChange = [this] { display(); };
     m_link.onUpdate = [this] { write(); };
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
@@ -348,7 +350,12 @@ void DBComboBox::focusOutEvent(QFocusEvent *event)
 
 RadioGroup::RadioGroup(QWidget *parent) : QGroupBox(parent), m_group(new QButtonGroup(this))
 {
-    connect(m_group, &QButtonGroup::idClicked, this, &RadioGroup::chosen);
+    // A choice made by mouse, by the arrow keys or by an assistive tool's toggle all check
+    // a button; only the group's own setting of its index is no choice.
+    connect(m_group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked && !m_setting)
+            emit chosen(id);
+    });
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(6, 2, 4, 2);
     grid->setHorizontalSpacing(2);
@@ -378,10 +385,13 @@ int RadioGroup::itemIndex() const
 void RadioGroup::setItemIndex(int index)
 {
     // Exclusive buttons cannot all be unchecked; for "none" the rule is lifted a moment.
+    const bool wasSetting = m_setting;
+    m_setting = true;
     m_group->setExclusive(false);
     for (QAbstractButton *b : m_group->buttons())
         b->setChecked(m_group->id(b) == index);
     m_group->setExclusive(true);
+    m_setting = wasSetting;
 }
 
 QAbstractButton *RadioGroup::button(int index) const

@@ -118,11 +118,12 @@ public:
     QAbstractButton *button(int index) const;
 
 signals:
-    // A user chose the item.
+    // A user chose the item (mouse, keys or an assistive tool).
     void chosen(int index);
 
 private:
     QButtonGroup *m_group;
+    bool m_setting = false;
 };
 
 // A group of choices that store values in one field; a value that is not among them

@@ -6,17 +6,19 @@
 
 namespace controls {
 
-QIcon glyph(Glyph which)
+namespace {
+
+// One picture of a glyph in the given ink and fill colours.
+QPixmap draw(Glyph which, const QColor &ink, const QColor &fill, const QColor &helpFill)
 {
     QPixmap pixmap(32, 32);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor ink(0x20, 0x40, 0x80);
     p.setPen(QPen(ink, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     switch (which) {
     case Glyph::Help: {
-        p.setBrush(QColor(0xff, 0xf2, 0xa8));
+        p.setBrush(helpFill);
         p.drawEllipse(QRectF(3, 3, 26, 26));
         QFont f = p.font();
         f.setBold(true);
@@ -26,7 +28,7 @@ QIcon glyph(Glyph which)
         break;
     }
     case Glyph::Find:
-        p.setBrush(QColor(0xd8, 0xe8, 0xff));
+        p.setBrush(fill);
         p.drawEllipse(QRectF(4, 4, 16, 16));
         p.setPen(QPen(ink, 5, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(18, 18), QPointF(28, 28));
@@ -40,17 +42,17 @@ QIcon glyph(Glyph which)
         funnel.lineTo(13, 24);
         funnel.lineTo(13, 17);
         funnel.closeSubpath();
-        p.setBrush(QColor(0xd8, 0xe8, 0xff));
+        p.setBrush(fill);
         p.drawPath(funnel);
         break;
     }
     case Glyph::Companies:
-        p.setBrush(QColor(0xd8, 0xe8, 0xff));
+        p.setBrush(fill);
         for (int i = 0; i < 3; ++i)
             p.drawEllipse(QRectF(5, 4 + i * 8, 22, 8));
         break;
     case Glyph::User:
-        p.setBrush(QColor(0xd8, 0xe8, 0xff));
+        p.setBrush(fill);
         p.drawEllipse(QRectF(10, 3, 12, 12));
         p.drawRoundedRect(QRectF(5, 17, 22, 12), 5, 5);
         break;
@@ -61,7 +63,21 @@ QIcon glyph(Glyph which)
         p.drawLine(QPointF(26, 8), QPointF(19, 10));
         break;
     }
-    return QIcon(pixmap);
+    return pixmap;
+}
+
+} // namespace
+
+QIcon glyph(Glyph which)
+{
+    QIcon icon;
+    icon.addPixmap(draw(which, QColor(0x20, 0x40, 0x80), QColor(0xd8, 0xe8, 0xff), QColor(0xff, 0xf2, 0xa8)),
+                   QIcon::Normal);
+    // Disabled, a glyph is drawn faint and unfilled, as the navigator's disabled buttons
+    // are, rather than in a grey that keeps the enabled contrast.
+    const QColor faint(0xa8, 0xa8, 0xa8);
+    icon.addPixmap(draw(which, faint, Qt::transparent, Qt::transparent), QIcon::Disabled);
+    return icon;
 }
 
 } // namespace controls

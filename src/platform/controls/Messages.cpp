@@ -58,6 +58,16 @@ bool Messages::askYesNo(const QString &text)
     return box.exec() == QMessageBox::Yes;
 }
 
+void Messages::warning(const QString &text)
+{
+    if (responder()) {
+        responder()(MessageKind::Warning, text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
 void Messages::error(const QString &text)
 {
     if (responder()) {

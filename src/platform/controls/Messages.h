@@ -14,6 +14,7 @@ enum class MessageKind {
     Information, // a message dialog with the information icon and an OK button
     Plain,       // a plain message box with an OK button
     Question,    // a warning dialog with the buttons Yes and No
+    Warning,     // a warning dialog with the warning icon and an OK button
     Error,       // the framework's standard error box
 };
 
@@ -23,6 +24,7 @@ public:
     static void plain(const QString &text);
     // True when the answer is Yes.
     static bool askYesNo(const QString &text);
+    static void warning(const QString &text);
     static void error(const QString &text);
 
     // While a responder is set it receives every message instead of a dialog and returns

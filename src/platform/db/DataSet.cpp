@@ -312,12 +312,25 @@ void DataSet::moveBy(int distance)
 void DataSet::setRecNo(int row)
 {
     requireActive();
-    if (row == m_cur && !isEditing())
+    if (row == m_cur || isEmpty())
         return;
-    checkBrowseMode();
-    if (isEmpty())
-        return;
-    moveTo(std::clamp(row, 0, recordCount() - 1));
+    row = std::clamp(row, 0, recordCount() - 1);
+    if (isEditing()) {
+        // Saving or dropping the pending row may move the others: the row that stands at
+        // the position now is found again afterwards.
+        const Row target = identityOf(m_rows[std::size_t(m_visible[std::size_t(row)])]);
+        const int before = recordCount();
+        const int pendingAt = m_cur;
+        checkBrowseMode();
+        if (isEmpty())
+            return;
+        const int hint = std::clamp(recordCount() < before && pendingAt < row ? row - 1 : row, 0, recordCount() - 1);
+        const int found = findIdentity(target, hint);
+        row = found >= 0 ? found : hint;
+        if (row == m_cur)
+            return;
+    }
+    moveTo(row);
     m_bof = m_eof = false;
 }
 

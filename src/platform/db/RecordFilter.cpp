@@ -3,6 +3,8 @@
 #include "platform/db/DbError.h"
 #include "platform/db/Field.h"
 
+#include <QLocale>
+
 namespace db {
 
 namespace {
@@ -139,6 +141,16 @@ void RecordFilter::bind(const std::function<int(const QString &)> &columnOf,
         if (t.columnIndex < 0)
             throw DbError(QStringLiteral("Field '%1' not found").arg(t.column));
         t.type = typeOf(t.columnIndex);
+        // A number column compares a quoted number as a number, so '1.500' finds the 1.5
+        // that the column shows as 1.500; a prefix pattern goes on comparing text.
+        if (t.type == FieldType::Float && !t.numeric && !t.prefix) {
+            bool ok = false;
+            const double v = QLocale::c().toDouble(t.text.trimmed(), &ok);
+            if (ok) {
+                t.numeric = true;
+                t.number = v;
+            }
+        }
     }
 }
 

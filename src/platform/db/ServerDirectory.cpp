@@ -6,6 +6,7 @@
 #include "platform/embedded/EmbeddedServer.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -81,8 +82,10 @@ std::optional<ServerEntry> ServerDirectory::find(const QString &alias) const
             return e;
         }
     }
+    // A folder that is there but cannot be used is still the server of that name: opening
+    // it says what is wrong with it, rather than that no such server is known.
     const QString folder = embeddedFolder(alias);
-    if (embedded::EmbeddedServer::exists(folder)) {
+    if (embedded::EmbeddedServer::isPresent(folder)) {
         ServerEntry e;
         e.alias = alias;
         e.embedded = true;
@@ -106,8 +109,10 @@ ServerEntry ServerDirectory::resolve(const QString &alias) const
     }
     if (!e->embedded && e->driver.isEmpty())
         throw DbError(QStringLiteral("Server '%1' in %2 names no driver").arg(alias, serversFile()));
-    if (e->embedded && !embedded::EmbeddedServer::exists(e->folder))
+    if (e->embedded && !QFileInfo::exists(e->folder))
         throw DbError(QStringLiteral("Server '%1': there is no embedded server in %2").arg(alias, e->folder));
+    if (e->embedded)
+        embedded::EmbeddedServer::checkFiles(e->folder);
     return *e;
 }
 

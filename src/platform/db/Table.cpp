@@ -153,8 +153,13 @@ QString Table::whereClause(const Row &old, BoundParams &params) const
     QStringList terms;
     auto term = [&](int c) {
         const QString &name = columns().at(c).name;
-        if (old.value(c).isNull()) {
+        const QVariant &value = old.value(c);
+        if (value.isNull()) {
             terms.append(name + QStringLiteral(" is null"));
+        } else if (value.typeId() == QMetaType::QString && value.toString().isEmpty()) {
+            // An empty text is no value to the server when bound; a row written by other
+            // tools may still hold one literally.
+            terms.append(QStringLiteral("(%1 is null or %1 = '')").arg(name));
         } else {
             const QString p = QStringLiteral("old%1").arg(c);
             terms.append(QStringLiteral("%1 = :%2").arg(name, p));

@@ -1,5 +1,6 @@
 #include "platform/embedded/AccountStatements.h"
 
+#include "platform/embedded/AccountNames.h"
 #include "platform/embedded/ServerErrors.h"
 
 #include <QList>
@@ -87,11 +88,13 @@ public:
             throw serverError(MissingOption, QStringLiteral("missing or invalid option"));
     }
     // A user, role or object name: a word in upper case, or a quoted name as written.
+    // Its length is checked as it is read, as the server checks identifiers.
     QString name(int missingCode, const QString &missingText)
     {
         const Token &t = peek();
         if (t.kind != Token::Word && t.kind != Token::Quoted)
             throw serverError(missingCode, missingText);
+        names::validate(t.text);
         ++m_at;
         return t.text;
     }

@@ -75,13 +75,16 @@ bool Dictionary::passwordMatches(const QString &user, const QString &password) c
     SqliteStatement q(m_handle, QStringLiteral(
         "select password_salt, password_hash, password_rounds from %1 where username = ?1").arg(t("accounts")));
     q.bind(1, user);
-    if (!q.step())
-        return false;
-    PasswordHash h;
-    h.salt = q.value(0).toByteArray();
-    h.hash = q.value(1).toByteArray();
-    h.rounds = int(q.integer(2));
-    return h.matches(password);
+    // An account that does not exist costs the same derivation as a wrong password.
+    const bool found = q.step();
+    PasswordHash h = PasswordHash::unmatchable();
+    if (found) {
+        h.salt = q.value(0).toByteArray();
+        h.hash = q.value(1).toByteArray();
+        h.rounds = int(q.integer(2));
+    }
+    const bool matches = h.matches(password);
+    return found && matches;
 }
 
 void Dictionary::dropAccount(const QString &user)

@@ -1,6 +1,7 @@
 #include "platform/embedded/EmbeddedBackend.h"
 
 #include "platform/db/Params.h"
+#include "platform/embedded/AccountNames.h"
 #include "platform/embedded/AccountStatements.h"
 #include "platform/embedded/Dictionary.h"
 #include "platform/embedded/EmbeddedServer.h"
@@ -11,10 +12,12 @@
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -202,13 +205,14 @@ void EmbeddedBackend::internalExec(const QString &sql)
 void EmbeddedBackend::open(const QString &user, const QString &password)
 {
     close();
-    if (!EmbeddedServer::exists(m_folder))
-        throw DbError(QStringLiteral("There is no embedded server in %1").arg(m_folder));
+    EmbeddedServer::checkFiles(m_folder);
     QVariant handle;
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         db.setDatabaseName(QStringLiteral(":memory:"));
+        // File names as URIs, so that a file is attached only where it exists.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
         if (!db.open())
             failure = QStringLiteral("The embedded server could not be started: ") + db.lastError().text();
         else
@@ -223,20 +227,20 @@ void EmbeddedBackend::open(const QString &user, const QString &password)
     m_handle = *static_cast<sqlite3 *const *>(handle.constData());
     try {
         sqlite3_busy_timeout(m_handle, 5000);
-        {
-            Internal scope(*this);
-            SqliteStatement attach(m_handle, QStringLiteral("attach database ?1 as %1").arg(QLatin1String(dictionarySchema)));
-            attach.bind(1, EmbeddedServer::dictionaryPath(m_folder)).run();
-        }
-        Dictionary dictionary(m_handle, QLatin1String(dictionarySchema));
-        // Unquoted names are upper case, as the real server reads them.
-        const QString login = user.trimmed().toUpper();
+        const QString dictionaryFile = EmbeddedServer::dictionaryPath(m_folder);
+        attachFile(QLatin1String(dictionarySchema), dictionaryFile);
+        // Unquoted names are upper case, as the real server reads them; quoted ones keep
+        // their letters.
+        const QString login = names::fromTyped(user);
         if (password.isEmpty())
             throw serverError(errors::NullPassword, QStringLiteral("null password given; logon denied"));
-        if (login.isEmpty() || !dictionary.passwordMatches(login, password))
-            throw serverError(errors::InvalidLogin, QStringLiteral("invalid username/password; logon denied"));
+        onServerFile(dictionaryFile, [&] {
+            Dictionary dictionary(m_handle, QLatin1String(dictionarySchema));
+            if (!dictionary.passwordMatches(login, password))
+                throw serverError(errors::InvalidLogin, QStringLiteral("invalid username/password; logon denied"));
+            m_dba = dictionary.isDba(login);
+        });
         m_login = login;
-        m_dba = dictionary.isDba(login);
         attachSchemas();
         createDictionaryViews();
         internalExec(QStringLiteral("pragma foreign_keys = on"));
@@ -248,15 +252,55 @@ void EmbeddedBackend::open(const QString &user, const QString &password)
     }
 }
 
+void EmbeddedBackend::attachFile(const QString &schema, const QString &path)
+{
+    Internal scope(*this);
+    // mode=rw: SQLite would otherwise create a missing file, and a server that lost a
+    // file would go on with an empty one.
+    const QString uri = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw");
+    try {
+        SqliteStatement attach(m_handle, QStringLiteral("attach database ?1 as \"%1\"").arg(schema));
+        attach.bind(1, uri).run();
+    } catch (const DbError &e) {
+        if (!QFileInfo::exists(path)) {
+            throw serverError(errors::DataFileMissing,
+                              QStringLiteral("cannot identify/lock data file %1 (the file does not exist)").arg(path));
+        }
+        throw translateSqliteError(e.text(), QString(), path);
+    }
+}
+
 void EmbeddedBackend::attachSchemas()
 {
-    Dictionary dictionary(m_handle, QLatin1String(dictionarySchema));
-    for (const Dictionary::SchemaFile &f : dictionary.schemaFiles()) {
+    const QString dictionaryFile = EmbeddedServer::dictionaryPath(m_folder);
+    const QList<Dictionary::SchemaFile> files = onServerFile(dictionaryFile, [&] {
         Internal scope(*this);
-        SqliteStatement attach(m_handle, QStringLiteral("attach database ?1 as \"%1\"").arg(f.owner));
-        attach.bind(1, QDir(m_folder).filePath(f.fileName)).run();
+        return Dictionary(m_handle, QLatin1String(dictionarySchema)).schemaFiles();
+    });
+    for (const Dictionary::SchemaFile &f : files) {
+        attachFile(f.owner, QDir(m_folder).filePath(f.fileName));
         m_schemas.insert(f.owner);
     }
+}
+
+QString EmbeddedBackend::filesOf(const QString &sqliteMessage) const
+{
+    // A write refused as read-only names the files the session could not open for writing;
+    // other failures of the files name the server's folder, which holds them all.
+    if (sqliteMessage.startsWith(QLatin1String("attempt to write a readonly database"))) {
+        QStringList readOnly;
+        QStringList names = m_schemas.values();
+        names.sort();
+        names.prepend(QLatin1String(dictionarySchema));
+        for (const QString &name : std::as_const(names)) {
+            const QByteArray utf8 = name.toUtf8();
+            if (sqlite3_db_readonly(m_handle, utf8.constData()) == 1)
+                readOnly.append(QString::fromUtf8(sqlite3_db_filename(m_handle, utf8.constData())));
+        }
+        if (!readOnly.isEmpty())
+            return readOnly.join(QStringLiteral(", "));
+    }
+    return m_folder;
 }
 
 void EmbeddedBackend::createDictionaryViews()
@@ -292,7 +336,55 @@ void EmbeddedBackend::close()
     }
 }
 
-int EmbeddedBackend::authorize(void *self, int action, const char *a3, const char *, const char *database,
+namespace {
+
+// The columns of the dictionary that its views show; a statement of a login reads
+// nothing else of the dictionary, whatever names its views, subqueries and common table
+// expressions carry. Password salts, hashes and rounds are never among them.
+bool isViewColumn(const QString &table, const QString &column)
+{
+    static const QSet<QString> columns{
+        QStringLiteral("accounts.username"),     QStringLiteral("accounts.user_id"),
+        QStringLiteral("accounts.created"),      QStringLiteral("role_grants.grantee"),
+        QStringLiteral("role_grants.granted_role"), QStringLiteral("role_grants.admin_option"),
+        QStringLiteral("role_grants.default_role"), QStringLiteral("roles.role"),
+    };
+    return columns.contains(table.toLower() + QLatin1Char('.') + column.toLower());
+}
+
+// A read of a table's rows without any of its columns (count(*), select 1): allowed on
+// the tables behind the views, whose number of rows the views tell anyway.
+bool isViewTable(const QString &table)
+{
+    static const QSet<QString> tables{QStringLiteral("accounts"), QStringLiteral("role_grants"), QStringLiteral("roles")};
+    return tables.contains(table.toLower());
+}
+
+// The functions a login's statements may call: those of the real server's SQL that the
+// embedded server answers, the date functions of its own schema, and nothing that hands
+// out the engine's internals (fts3_tokenizer, load_extension and the like).
+bool isOfferedFunction(const char *name)
+{
+    static const QSet<QByteArray> offered{
+        // aggregates and analytic functions
+        "count", "max", "min", "sum", "avg", "row_number", "rank", "dense_rank",
+        // missing values
+        "nvl", "coalesce", "ifnull", "nullif",
+        // texts
+        "lower", "upper", "length", "substr", "substring", "instr", "trim", "ltrim", "rtrim",
+        "replace", "like", "to_char",
+        // numbers
+        "abs", "round", "sign", "ceil", "ceiling", "floor", "mod", "power", "sqrt", "trunc",
+        // dates as the schema stores them
+        "date", "time", "datetime", "julianday", "strftime", "current_date", "current_time",
+        "current_timestamp",
+    };
+    return name && offered.contains(QByteArray(name).toLower());
+}
+
+} // namespace
+
+int EmbeddedBackend::authorize(void *self, int action, const char *a3, const char *a4, const char *database,
                                const char *view)
 {
     auto *b = static_cast<EmbeddedBackend *>(self);
@@ -303,14 +395,22 @@ int EmbeddedBackend::authorize(void *self, int action, const char *a3, const cha
     const bool ownSchema = b->m_schemas.contains(schema) && (schema == b->m_login || b->m_dba);
     switch (action) {
     case SQLITE_SELECT:
-    case SQLITE_FUNCTION:
     case SQLITE_RECURSIVE:
     case SQLITE_TRANSACTION:
     case SQLITE_SAVEPOINT:
         return SQLITE_OK;
-    case SQLITE_READ:
-        // The dictionary is read through its views only: hashes are never selected.
-        return inDictionary && !view ? SQLITE_DENY : SQLITE_OK;
+    case SQLITE_FUNCTION:
+        return isOfferedFunction(a4) ? SQLITE_OK : SQLITE_DENY;
+    case SQLITE_READ: {
+        if (!inDictionary)
+            return SQLITE_OK;
+        // The dictionary is read through its views only.
+        const QString table = a3 ? QString::fromUtf8(a3) : QString();
+        const QString column = a4 ? QString::fromUtf8(a4) : QString();
+        if (column.isEmpty())
+            return isViewTable(table) ? SQLITE_OK : SQLITE_DENY;
+        return view && isViewColumn(table, column) ? SQLITE_OK : SQLITE_DENY;
+    }
     case SQLITE_INSERT:
     case SQLITE_UPDATE:
     case SQLITE_DELETE: {
@@ -342,7 +442,8 @@ int EmbeddedBackend::authorize(void *self, int action, const char *a3, const cha
 
 void EmbeddedBackend::fail(const QString &sql)
 {
-    throw translateSqliteError(QString::fromUtf8(sqlite3_errmsg(m_handle)), db::sql::firstKeyword(sql));
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_handle));
+    throw translateSqliteError(message, db::sql::firstKeyword(sql), filesOf(message));
 }
 
 sqlite3_stmt *EmbeddedBackend::prepare(const QString &sql)
@@ -378,11 +479,11 @@ sqlite3_stmt *EmbeddedBackend::prepare(const QString &sql)
         if (!adapted.isEmpty() && attempt(adapted, &stmt) == SQLITE_OK && stmt)
             return stmt;
         sqlite3_finalize(stmt);
-        throw translateSqliteError(error, db::sql::firstKeyword(sql));
+        throw translateSqliteError(error, db::sql::firstKeyword(sql), filesOf(error));
     }
     if (!stmt && error == QLatin1String("not an error"))
         throw serverError(errors::InvalidStatement, QStringLiteral("invalid SQL statement"));
-    throw translateSqliteError(error, db::sql::firstKeyword(sql));
+    throw translateSqliteError(error, db::sql::firstKeyword(sql), filesOf(error));
 }
 
 // Finalizes a statement when it goes out of scope.
@@ -536,7 +637,10 @@ qint64 EmbeddedBackend::runAccountStatement(const QString &sql)
     if (!m_handle)
         throw serverError(3114, QStringLiteral("not connected to the server"));
     Internal scope(*this);
+    const QString dictionaryFile = EmbeddedServer::dictionaryPath(m_folder);
     Dictionary dictionary(m_handle, QLatin1String(dictionarySchema));
+    // Schema files of dropped owners go once the dictionary no longer names them.
+    QStringList droppedSchemas;
     AccountSession session;
     session.login = m_login;
     session.schemaObjectType = [this](const QString &owner, const QString &name) -> std::optional<QString> {
@@ -549,28 +653,50 @@ qint64 EmbeddedBackend::runAccountStatement(const QString &sql)
             return std::nullopt;
         return q.text(0);
     };
-    session.dropSchema = [this](const QString &owner) {
-        if (m_schemas.contains(owner)) {
-            runScript(m_handle, QStringLiteral("detach database \"%1\"").arg(owner));
-            m_schemas.remove(owner);
-        }
-        QFile::remove(QDir(m_folder).filePath(EmbeddedServer::schemaFileName(owner)));
-    };
+    session.dropSchema = [&droppedSchemas](const QString &owner) { droppedSchemas.append(owner); };
     AccountStatements statements(dictionary, session);
-    // One statement changes the dictionary as a whole or not at all.
-    runScript(m_handle, QStringLiteral("savepoint account_statement"));
+    // One statement changes the dictionary as a whole or not at all. SQLite's own texts
+    // (a locked, full or read-only dictionary) become the server's errors naming the file.
+    const QString keyword = db::sql::firstKeyword(sql);
+    auto translated = [&](const DbError &e) {
+        return e.code() != 0 ? e : translateSqliteError(e.text(), keyword, dictionaryFile);
+    };
+    // Outside a transaction of the caller's, the savepoint is the transaction: a failure
+    // to release it (the dictionary busy at the end) rolls it back whole, so the session
+    // keeps no lock on the dictionary.
+    const bool outermost = sqlite3_get_autocommit(m_handle) != 0;
+    try {
+        runScript(m_handle, QStringLiteral("savepoint account_statement"));
+    } catch (const DbError &e) {
+        throw translated(e);
+    }
+    auto rollback = [this, outermost] {
+        try {
+            runScript(m_handle, outermost ? QStringLiteral("rollback")
+                                          : QStringLiteral("rollback to account_statement; release account_statement"));
+        } catch (const DbError &) {
+            // the statement's own error is what the caller needs to see
+        }
+    };
     try {
         statements.run(sql);
         runScript(m_handle, QStringLiteral("release account_statement"));
+    } catch (const DbError &e) {
+        rollback();
+        throw translated(e);
     } catch (...) {
-        try {
-            runScript(m_handle, QStringLiteral("rollback to account_statement; release account_statement"));
-        } catch (const DbError &) {
-            // the original error is what the caller needs to see
-        }
+        rollback();
         throw;
     }
-    m_dba = dictionary.isDba(m_login);
+    for (const QString &owner : std::as_const(droppedSchemas)) {
+        const QString file = QDir(m_folder).filePath(EmbeddedServer::schemaFileName(owner));
+        if (m_schemas.contains(owner)) {
+            onServerFile(file, [&] { runScript(m_handle, QStringLiteral("detach database \"%1\"").arg(owner)); });
+            m_schemas.remove(owner);
+        }
+        QFile::remove(file);
+    }
+    m_dba = onServerFile(dictionaryFile, [&] { return dictionary.isDba(m_login); });
     return 0;
 }
 

@@ -56,7 +56,11 @@ private:
     sqlite3_stmt *prepare(const QString &sql);
     void bindAll(sqlite3_stmt *stmt, const db::BoundParams &params);
     qint64 runAccountStatement(const QString &sql);
+    // Attaches an existing file under the name; a missing file fails, naming it.
+    void attachFile(const QString &schema, const QString &path);
     void attachSchemas();
+    // The files a failure with SQLite's text is about, as the error names them.
+    QString filesOf(const QString &sqliteMessage) const;
     void createDictionaryViews();
     void internalExec(const QString &sql);
     [[noreturn]] void fail(const QString &sql);

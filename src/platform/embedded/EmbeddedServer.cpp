@@ -2,7 +2,9 @@
 
 #include "platform/db/DbError.h"
 #include "platform/embedded/Dictionary.h"
+#include "platform/embedded/AccountNames.h"
 #include "platform/embedded/EmbeddedBackend.h"
+#include "platform/embedded/ServerErrors.h"
 #include "platform/embedded/Sqlite.h"
 
 #include <QDir>
@@ -64,7 +66,38 @@ bool EmbeddedServer::exists(const QString &folder)
     return QFileInfo(dictionaryPath(folder)).isFile();
 }
 
-void EmbeddedServer::create(const QString &folder)
+bool EmbeddedServer::isPresent(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return false;
+    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+        return true;
+    return exists(folder) || !QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+void EmbeddedServer::checkFiles(const QString &folder)
+{
+    const QFileInfo info(folder);
+    const QString dictionary = dictionaryPath(folder);
+    if (!info.exists())
+        throw db::DbError(QStringLiteral("There is no embedded server in %1").arg(folder));
+    if (!info.isDir()) {
+        throw serverError(errors::DataFileMissing, QStringLiteral("cannot identify/lock data file %1 (%2 is not a folder)")
+                                                       .arg(dictionary, folder));
+    }
+    QFile file(dictionary);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw serverError(errors::DataFileMissing, QStringLiteral("cannot identify/lock data file %1 (%2)")
+                                                       .arg(dictionary, file.errorString()));
+    }
+    if (!QFileInfo(dictionary).isFile()) {
+        throw serverError(errors::DataFileMissing, QStringLiteral("cannot identify/lock data file %1 (not a file)")
+                                                       .arg(dictionary));
+    }
+}
+
+void EmbeddedServer::create(const QString &folder, Content content)
 {
     const QFileInfo target(folder);
     if (target.exists() && (!target.isDir() || !QDir(folder).isEmpty()))
@@ -97,6 +130,10 @@ void EmbeddedServer::create(const QString &folder)
             SqliteFile schema(QDir(building).filePath(schemaFileName(QStringLiteral("VORTALIX"))), true);
             runScript(schema.handle(), resourceText(QStringLiteral("vortalix.sql")));
         }
+        // The demonstration data goes in before the server is in its place, so no one ever
+        // finds a half-loaded server there.
+        if (content == Content::Demo)
+            loadDemo(building);
         if (target.exists())
             QDir(folder).removeRecursively();
         if (!QDir().rename(building, folder))
@@ -109,12 +146,14 @@ void EmbeddedServer::create(const QString &folder)
 
 void EmbeddedServer::loadDemo(const QString &folder)
 {
-    if (!exists(folder))
-        throw db::DbError(QStringLiteral("There is no embedded server in %1").arg(folder));
+    checkFiles(folder);
     {
-        SqliteFile schema(QDir(folder).filePath(schemaFileName(QStringLiteral("VORTALIX"))));
-        runScript(schema.handle(), QStringLiteral("begin;") + resourceText(QStringLiteral("demo.sql"))
-                                       + QStringLiteral("commit;"));
+        const QString path = QDir(folder).filePath(schemaFileName(QStringLiteral("VORTALIX")));
+        onServerFile(path, [&] {
+            SqliteFile schema(path);
+            runScript(schema.handle(), QStringLiteral("begin;") + resourceText(QStringLiteral("demo.sql"))
+                                           + QStringLiteral("commit;"));
+        });
     }
     // The accounts go through the server's own statements, as an administrator makes them.
     EmbeddedBackend session(folder);
@@ -126,16 +165,18 @@ void EmbeddedServer::loadDemo(const QString &folder)
 
 void EmbeddedServer::setPassword(const QString &folder, const QString &user, const QString &password)
 {
-    if (!exists(folder))
-        throw db::DbError(QStringLiteral("There is no embedded server in %1").arg(folder));
+    checkFiles(folder);
     if (password.isEmpty())
         throw db::DbError(QStringLiteral("A password may not be empty"));
-    SqliteFile dictionaryDb(dictionaryPath(folder));
-    Dictionary dictionary(dictionaryDb.handle(), QStringLiteral("main"));
-    const QString name = user.trimmed().toUpper();
-    if (!dictionary.accountExists(name))
-        throw db::DbError(QStringLiteral("ORA-01918: user '%1' does not exist").arg(name), 1918);
-    dictionary.setPassword(name, password);
+    const QString path = dictionaryPath(folder);
+    onServerFile(path, [&] {
+        SqliteFile dictionaryDb(path);
+        Dictionary dictionary(dictionaryDb.handle(), QStringLiteral("main"));
+        const QString name = names::fromTyped(user);
+        if (!dictionary.accountExists(name))
+            throw serverError(errors::NoSuchUser, QStringLiteral("user '%1' does not exist").arg(name));
+        dictionary.setPassword(name, password);
+    });
 }
 
 } // namespace embedded

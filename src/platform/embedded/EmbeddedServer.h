@@ -12,13 +12,22 @@ public:
     static QString dictionaryPath(const QString &folder);
     static QString schemaFileName(const QString &owner);
     static bool exists(const QString &folder);
+    // Whether something stands where the server would be, whole or not: the folder holds
+    // anything, cannot be read, or is not a folder. No folder, or an empty one, is no server.
+    static bool isPresent(const QString &folder);
+    // Throws the server's error that names what keeps the server in the folder from
+    // being used: no folder, not a folder, a dictionary file missing or unreadable.
+    static void checkFiles(const QString &folder);
 
+    enum class Content { Empty, Demo };
     // Creates a server with the administration schema, the roles CONNECT, RESOURCE, DBA,
     // DEALER and DEALER2, and the accounts SYSTEM (password "manager", holds DBA) and
-    // VORTALIX (password "lumivar", owner of the schema). Fails when the folder already
-    // holds anything; a failed creation leaves nothing behind.
-    static void create(const QString &folder);
-    // Loads the demonstration companies, programs, accounts and grants.
+    // VORTALIX (password "lumivar", owner of the schema), and with the demonstration data
+    // when asked. The server is built beside the folder and moved there complete: fails
+    // when the folder already holds anything; a failed or interrupted creation leaves
+    // nothing in the folder.
+    static void create(const QString &folder, Content content = Content::Empty);
+    // Loads the demonstration companies, programs, accounts and grants into a server.
     static void loadDemo(const QString &folder);
     // Sets an account's password; throws when there is no such account.
     static void setPassword(const QString &folder, const QString &user, const QString &password);

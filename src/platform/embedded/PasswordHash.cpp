@@ -1,5 +1,6 @@
 #include "platform/embedded/PasswordHash.h"
 
+#include <QAtomicInteger>
 #include <QCryptographicHash>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
@@ -11,8 +12,11 @@ namespace {
 constexpr int defaultRounds = 12000;
 constexpr int hashLength = 32;
 
+QAtomicInteger<quint64> derivedRounds;
+
 QByteArray derive(const QString &password, const QByteArray &salt, int rounds)
 {
+    derivedRounds.fetchAndAddRelaxed(quint64(rounds));
     return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt,
                                               rounds, hashLength);
 }
@@ -27,6 +31,22 @@ PasswordHash PasswordHash::make(const QString &password)
     h.rounds = defaultRounds;
     h.hash = derive(password, h.salt, h.rounds);
     return h;
+}
+
+PasswordHash PasswordHash::unmatchable()
+{
+    PasswordHash h;
+    h.salt = QByteArray(16, '\x5a');
+    h.rounds = defaultRounds;
+    // Thirty-two zero bytes: no derivation that could be found gives them, and the caller
+    // refuses the login whatever the comparison says.
+    h.hash = QByteArray(hashLength, '\0');
+    return h;
+}
+
+quint64 PasswordHash::roundsDerived()
+{
+    return derivedRounds.loadRelaxed();
 }
 
 bool PasswordHash::matches(const QString &password) const

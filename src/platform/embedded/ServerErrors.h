@@ -11,22 +11,47 @@ namespace embedded {
 db::DbError serverError(int code, const QString &message);
 
 // Turns SQLite's text of a failed statement into the server's error; the SQLite text is
-// kept in parentheses where it adds detail. keyword is the statement's first word.
-db::DbError translateSqliteError(const QString &sqliteMessage, const QString &keyword);
+// kept in parentheses where it adds detail. keyword is the statement's first word; file,
+// when known, names the server's file (or files) that the failure is about, and is added
+// to the detail of errors of the files themselves (locked, full, read-only, damaged).
+db::DbError translateSqliteError(const QString &sqliteMessage, const QString &keyword,
+                                 const QString &file = QString());
+
+// Runs the server's own work on one of its files (or folders): SQLite's texts of the
+// failures become the server's errors naming that file. Errors that already carry the
+// server's code pass unchanged.
+template <typename Work>
+decltype(auto) onServerFile(const QString &file, Work &&work)
+{
+    try {
+        return work();
+    } catch (const db::DbError &e) {
+        if (e.code() != 0)
+            throw;
+        throw translateSqliteError(e.text(), QString(), file);
+    }
+}
 
 namespace errors {
 constexpr int UniqueViolated = 1;
 constexpr int ResourceBusy = 54;
+constexpr int FileReadOnly = 372;
 constexpr int InvalidStatement = 900;
 constexpr int InvalidCharacter = 911;
 constexpr int MissingOption = 922;
 constexpr int InvalidIdentifier = 904;
 constexpr int AmbiguousColumn = 918;
+constexpr int IdentifierTooLong = 972;
 constexpr int NoSuchTable = 942;
 constexpr int MissingPrivilege = 990;
 constexpr int CannotInsertNull = 1400;
 constexpr int NullPassword = 1005;
 constexpr int InvalidLogin = 1017;
+constexpr int IoError = 1115;
+constexpr int FileVerification = 1122;
+constexpr int DataFileMissing = 1157;
+constexpr int BlockCorrupted = 1578;
+constexpr int UnableToExtend = 1653;
 constexpr int InsufficientPrivileges = 1031;
 constexpr int NoSuchGranteeUser = 1917;
 constexpr int NoSuchUser = 1918;

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QImageReader>
 #include <QtEndian>
@@ -10,6 +11,14 @@
 #include <optional>
 #include <variant>
 #include <vector>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #ifdef Q_OS_WIN
 #include <QDir>
@@ -454,37 +463,62 @@ Walk PeReader::firstData(Entry entry, int maxDirectories) const
     return DataRef{data->u32(0), data->u32(4)};
 }
 
-ExeIcon iconFromFile(const QString &fileName)
+// Opens `fileName` for reading if it is a regular file, or says why not. A device, a
+// named pipe or a socket is never read: /dev/zero has no end, and opening a pipe waits
+// for a writer that may never come.
+std::optional<ExeIcon> openRegularFile(QFile &file, const QString &fileName)
 {
-    QFile file(fileName);
+#ifdef Q_OS_UNIX
+    // Opened without waiting, then judged by what was opened, so the name cannot be
+    // swapped for a pipe between the look and the read.
+    const QByteArray native = QFile::encodeName(fileName);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return failure(IconProblem::Unreadable,
+                       QStringLiteral("the file cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool folder = S_ISDIR(st.st_mode);
+        ::close(fd);
+        return failure(IconProblem::Unreadable, folder ? QStringLiteral("the name is a folder, not a file")
+                                                       : QStringLiteral("the name is not a regular file"));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return failure(IconProblem::Unreadable, QStringLiteral("the file cannot be opened: %1").arg(file.errorString()));
+    }
+#else
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        return failure(IconProblem::Unreadable, info.isDir() ? QStringLiteral("the name is a folder, not a file")
+                                                             : QStringLiteral("the name is not a regular file"));
+    }
+    file.setFileName(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return failure(IconProblem::Unreadable, QStringLiteral("the file cannot be opened: %1").arg(file.errorString()));
-    const auto tooLarge = [] {
+#endif
+    return std::nullopt;
+}
+
+ExeIcon iconFromFile(const QString &fileName)
+{
+    QFile file;
+    if (const std::optional<ExeIcon> refused = openRegularFile(file, fileName))
+        return *refused;
+    // The size is known before anything is read.
+    const qint64 size = file.size();
+    if (size > kMaxFileSize)
         return failure(IconProblem::Unreadable, QStringLiteral("the file is larger than 512 MiB"));
-    };
-    if (!file.isSequential()) {
-        const qint64 size = file.size();
-        if (size > kMaxFileSize)
-            return tooLarge();
-        if (size > 0) {
-            if (const uchar *mapped = file.map(0, size))
-                return firstIconFromBytes(QByteArrayView(mapped, qsizetype(size)));
-        }
+    if (size > 0) {
+        if (const uchar *mapped = file.map(0, size))
+            return firstIconFromBytes(QByteArrayView(mapped, qsizetype(size)));
     }
-    // Not mappable, or a device: read it in pieces, never much beyond the limit.
-    QByteArray bytes;
-    if (!file.isSequential())
-        bytes.reserve(qsizetype(file.size()));
-    while (bytes.size() <= kMaxFileSize) {
-        const QByteArray piece = file.read(1024 * 1024);
-        if (piece.isEmpty())
-            break;
-        bytes += piece;
-    }
+    // Not mappable: read what the size promised, and no more.
+    const QByteArray bytes = file.read(size);
     if (file.error() != QFileDevice::NoError)
         return failure(IconProblem::Unreadable, QStringLiteral("the file cannot be read: %1").arg(file.errorString()));
-    if (bytes.size() > kMaxFileSize)
-        return tooLarge();
     return firstIconFromBytes(bytes);
 }
 
