@@ -1,6 +1,7 @@
 #include "grants/printlist.h"
 
 #include "app/Users.h"
+#include "grants/progpas.h"
 #include "platform/db/DataSet.h"
 
 TFormQRPrintList *FormQRPrintList = nullptr;
@@ -23,7 +24,17 @@ TFormQRPrintList::~TFormQRPrintList() = default;
 TFormQRPrintList::GrantedList TFormQRPrintList::windowsGrantedList()
 {
     GrantedList list;
-    list.company = Form1->QueryDBs->fieldByName(QStringLiteral("db_name")).asString();
+    list.programs = FormProg->QueryuserProg;
+    if (list.programs->active()) {
+        // The title names whose rows these are, even when the user field or the main
+        // window's company changed since they were read.
+        list.user = FormProg->listUser();
+        list.company = FormProg->listCompany();
+    } else {
+        list.user = FormProg->Edit1->text();
+        if (Form1->QueryDBs->active())
+            list.company = Form1->QueryDBs->fieldByName(QStringLiteral("db_name")).asString();
+    }
     return list;
 }
 

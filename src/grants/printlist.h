@@ -44,9 +44,9 @@ public:
     };
     // Where the report takes them each time it is produced; by default from the windows.
     std::function<GrantedList()> grantedList = windowsGrantedList;
-    // The main window's company. The user and the list belong to the programs-of-one-user
-    // window (its Edit1 and QueryuserProg) and are taken here once that window holds
-    // them; until then the title names no user and the report has no rows.
+    // The granted list of the programs-of-one-user window, with the user and the company
+    // it was read for; before it is read, the window's user field and the main window's
+    // company.
     static GrantedList windowsGrantedList();
 
     // Sets the title, the list and the summary band from the granted list.
