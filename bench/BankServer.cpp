@@ -169,6 +169,7 @@ BankServer makeBankServer(const QString &folder, const BankShape &shape)
     for (int i = 1; i <= shape.users; ++i)
         dealers.append(BankServer::userName(i));
     s.copyUser = QStringLiteral("COPIER");
+    s.reportUser = QStringLiteral("REPORTER");
     s.oneUser = dealers.first();
 
     {
@@ -176,14 +177,15 @@ BankServer makeBankServer(const QString &folder, const BankShape &shape)
         embedded::Dictionary dictionary(dictionaryFile.handle(), QStringLiteral("main"));
         const embedded::PasswordHash hash = embedded::PasswordHash::make(QStringLiteral("kevaro"));
         runScript(dictionaryFile.handle(), QStringLiteral("begin"));
-        for (int i = 0; i <= shape.users; ++i) {
-            const QString name = i == 0 ? s.copyUser : dealers.at(i - 1);
+        const QStringList accounts = QStringList{s.copyUser, s.reportUser} + dealers;
+        for (int i = 0; i < accounts.size(); ++i) {
+            const QString &name = accounts.at(i);
             dictionary.createAccount(name, hash, QStringLiteral("USERS"), QStringLiteral("TEMP"));
             dictionary.grantRole(name, QStringLiteral("CONNECT"), false);
             dictionary.grantRole(name, QStringLiteral("DEALER"), false);
             // Every tenth dealer holds DEALER2 as well: the candidates' statement gives
             // such an account twice.
-            if (i % 10 == 0 && i > 0)
+            if (i % 10 == 9)
                 dictionary.grantRole(name, QStringLiteral("DEALER2"), false);
         }
         runScript(dictionaryFile.handle(), QStringLiteral("commit"));
@@ -222,8 +224,17 @@ BankServer makeBankServer(const QString &folder, const BankShape &shape)
         copy.bind(1, s.copyUser).bind(2, s.copyGrants).run();
     }
 
+    s.reportGrants = std::min(1000, ordinary);
+    {
+        SqliteStatement report(schema, QStringLiteral(
+            "with recursive n(i) as (select 1 union all select i + 1 from n where i < ?2) "
+            "insert into user_prog_db (username, vortalix_prog_id, database_id, ordinal) "
+            "select ?1, i, 1, 0 from n"));
+        report.bind(1, s.reportUser).bind(2, s.reportGrants).run();
+    }
+
     // The rest: every dealer in turn, spread over the companies and the ordinary programs.
-    const qint64 rest = shape.grants - s.halfNames - s.allNames - s.copyGrants;
+    const qint64 rest = shape.grants - s.halfNames - s.allNames - s.copyGrants - s.reportGrants;
     if (rest > 0) {
         runScript(schema, QStringLiteral("create temp table dealers (idx integer primary key, name text)"));
         {

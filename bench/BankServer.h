@@ -35,6 +35,11 @@ struct BankServer {
     int copyGrants = 0;
     // A dealer with a few grants in company 1, for the programs-of-one-user window.
     QString oneUser;
+    // A dealer holding reportGrants programs in company 1, for the printed list.
+    QString reportUser;
+    int reportGrants = 0;
+    // The dealers' accounts: one per user of the shape and the two above.
+    int dealers() const { return shape.users + 2; }
 
     static QString userName(int index); // 1-based
 };
