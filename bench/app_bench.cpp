@@ -74,6 +74,16 @@ void settle()
     QCoreApplication::processEvents();
 }
 
+// A picture of a window into $USERPR_SCREENSHOTS, when that is set.
+void screenshot(QWidget *widget, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("USERPR_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
 [[noreturn]] void fail(const QString &what)
 {
     throw std::runtime_error(what.toStdString());
@@ -460,6 +470,8 @@ private:
                 check(DualListDlg->SrcList->count() == m_server.dealers(),
                       QStringLiteral("the list offers %1 candidates").arg(DualListDlg->SrcList->count()));
                 check(DualListDlg->DstList->count() == 0, QStringLiteral("the program is granted already"));
+                if (m_round == 0)
+                    screenshot(dialog, QStringLiteral("bank-users-of-one-program"));
                 DualListDlg->CancelBtn->click();
             });
             t.start();
@@ -672,6 +684,8 @@ private:
             expectQuiet(QStringLiteral("programs of one user"));
             check(FormProg->QueryAllProg->recordCount() + FormProg->QueryuserProg->recordCount() == m_server.shape.programs,
                   QStringLiteral("the two lists do not make the register"));
+            if (m_round == 0)
+                screenshot(FormProg, QStringLiteral("bank-programs-of-one-user"));
             return ms;
         });
         auto reopen = [&](RawSession &s) {
