@@ -635,12 +635,17 @@ ResultSet EmbeddedBackend::select(const QString &sql, const BoundParams &params)
             case SQLITE_FLOAT:
                 writer.number(sqlite3_column_double(stmt, i));
                 break;
-            case SQLITE_BLOB:
-                writer.bytes(static_cast<const char *>(sqlite3_column_blob(stmt, i)), sqlite3_column_bytes(stmt, i));
+            // The value first, then its size: the size then counts the bytes handed out.
+            case SQLITE_BLOB: {
+                const auto *blob = static_cast<const char *>(sqlite3_column_blob(stmt, i));
+                writer.bytes(blob, sqlite3_column_bytes(stmt, i));
                 break;
-            default:
-                writer.text(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)), sqlite3_column_bytes(stmt, i));
+            }
+            default: {
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+                writer.text(text, sqlite3_column_bytes(stmt, i));
                 break;
+            }
             }
         }
         rs.rows.push_back(writer.take());
