@@ -1,6 +1,11 @@
 -- The administration schema on the embedded server; its owner is VORTALIX. String sizes
 -- are checked as the real server checks them.
 
+-- Pages of 16 KiB: a change that touches thousands of pages of an index (a copy of a
+-- user's grants to another company touches one page per program) writes each with one
+-- call, and a quarter as many calls as with SQLite's 4 KiB pages.
+pragma page_size = 16384;
+
 -- The register of the banking system's programs. PROG_ID is given by the server on
 -- insert and never reused.
 create table vortalix_prog (
