@@ -963,7 +963,7 @@ void Interactions::forgetLogins()
 
 // ---- the dataset layer against the C API ---------------------------------------------
 
-void datasetOpen(const QString &folder, int programs, int repeat, Table &table, const QString &column)
+std::pair<double, double> datasetOpen(const QString &folder, int programs, int repeat, Table &table, const QString &column)
 {
     db::ServerDirectory directory(QDir(folder).filePath(QStringLiteral("servers.ini")), QFileInfo(folder).path());
     db::Connection connection(QStringLiteral("BENCH"));
@@ -992,6 +992,7 @@ void datasetOpen(const QString &folder, int programs, int repeat, Table &table, 
     }
     table.add(column, {QStringLiteral("dataset layer's open of %1 rows").arg(programs), median(project), median(raw)});
     std::fprintf(stderr, "  dataset open %d rows: %.1f ms / %.1f ms\n", programs, median(project), median(raw));
+    return {median(project), median(raw)};
 }
 
 // ---- one process per memory measurement -----------------------------------------------
@@ -1090,14 +1091,21 @@ int run(const Options &options)
     }
     // The dataset layer alone, on registers of two sizes.
     const QList<int> sizes = options.smoke ? QList<int>{200, 2000} : QList<int>{10000, 100000};
+    QList<std::pair<double, double>> opened;
     for (int programs : sizes) {
         const QString folder = QDir(root).filePath(QStringLiteral("register/R%1").arg(programs));
         QDir().mkpath(QFileInfo(folder).path());
         embedded::EmbeddedServer::create(folder);
         bench::fillRegister(QDir(folder).filePath(embedded::EmbeddedServer::schemaFileName(QStringLiteral("VORTALIX"))),
                             programs);
-        datasetOpen(folder, programs, options.repeat, table, options.smoke ? QStringLiteral("tiny") : QStringLiteral("1 000 000 grants"));
+        opened.append(datasetOpen(folder, programs, options.repeat, table,
+                                  options.smoke ? QStringLiteral("tiny") : QStringLiteral("1 000 000 grants")));
     }
+    table.note(QStringLiteral("dataset layer: %1 rows take %2× the time of %3 (C API: %4×)")
+                   .arg(sizes.last())
+                   .arg(opened.last().first / opened.first().first, 0, 'f', 1)
+                   .arg(sizes.first())
+                   .arg(opened.last().second / opened.first().second, 0, 'f', 1));
     QFile load(QStringLiteral("/proc/loadavg"));
     if (load.open(QIODevice::ReadOnly))
         table.note(QStringLiteral("load at the end: ") + QString::fromUtf8(load.readAll()).section(QLatin1Char(' '), 0, 2));
