@@ -6,6 +6,7 @@
 #include "app/help1.h"
 #include "grants/Rights.h"
 #include "grants/progpas.h"
+#include "lookup/dbs.h"
 #include "lookup/find.h"
 #include "data/Connections.h"
 #include "data/Statements.h"
@@ -210,7 +211,8 @@ void TForm1::buildRightColumn()
     SpeedButton2 = glyphButton(Panel3, QStringLiteral("SpeedButton2"), controls::Glyph::Help, QStringLiteral("Help"));
     SpeedButton2->setGeometry(4, 4, 26, 26);
     // The companies and account buttons stand side by side after the help button; the
-    // connect button takes the rest of the row.
+    // connect button takes the rest of the row. The companies window is modal: the
+    // selector is read again when it closes.
     SpeedButtonDB = glyphButton(Panel3, QStringLiteral("SpeedButtonDB"), controls::Glyph::Companies,
                                 QStringLiteral("Configure companies"));
     SpeedButtonDB->setAccessibleName(SpeedButtonDB->toolTip());
@@ -255,6 +257,7 @@ void TForm1::buildRightColumn()
 
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton2Click(); }); });
+    connect(SpeedButtonDB, &QToolButton::clicked, this, [this] { guard([this] { SpeedButtonDBClick(); }); });
     connect(SpeedButtonUSR, &QToolButton::clicked, this, [this] { guard([this] { SpeedButtonUSRClick(); }); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { guard([this] { BitBtn2Click(); }); });
@@ -619,6 +622,24 @@ void TForm1::SpeedButton2Click()
 {
     FormHelp->show();
     FormHelp->raise();
+}
+
+void TForm1::SpeedButtonDBClick()
+{
+    FormDBs->showModal();
+    // Whatever the window's result, the company list is read again; the selector stands on
+    // the chosen company again when it is still stored.
+    QueryDBs->close();
+    QueryDBs->open();
+    if (!DBLookupComboBox1->keyValue().isNull() && DBLookupComboBox1->currentIndex() < 0) {
+        // The chosen company is gone (deleted or renumbered): no company is chosen now,
+        // rather than a number that another company may come to carry.
+        DBLookupComboBox1->setKeyValue(QVariant());
+        ShowNote(QStringLiteral("The chosen company is no longer stored; choose a company"));
+    }
+    QueryUsers->close();
+    QueryUsers->setFilter(companyFilter());
+    QueryUsers->open();
 }
 
 void TForm1::SpeedButtonUSRClick()

@@ -127,6 +127,7 @@ private:
     void SpeedButton1Click();
     void DBLookupComboBox1CloseUp();
     void SpeedButton2Click();
+    void SpeedButtonDBClick();
     void SpeedButtonUSRClick();
     void SpeedButton3Click();
     void SpeedButtonFilterClick();

@@ -3,10 +3,12 @@
 #include "app/Users.h"
 #include "data/Statements.h"
 #include "grants/chosedb.h"
+#include "grants/printlist.h"
 #include "platform/controls/Glyphs.h"
 #include "platform/controls/Messages.h"
 #include "platform/db/DbError.h"
 #include "platform/db/RecordFilter.h"
+#include "platform/report/Output.h"
 
 #include <QFocusEvent>
 #include <QHBoxLayout>
@@ -223,6 +225,7 @@ void TFormProg::buildTopStrip()
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton2Click(); }); });
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { guard([this] { SpeedButton1Click(); }); });
     connect(Edit1, &QLineEdit::returnPressed, this, [this] { guard([this] { SpeedButton1Click(); }); });
     connect(Edit1, &QLineEdit::textChanged, this, [this] { SetButtons(); });
@@ -351,6 +354,8 @@ void TFormProg::SetButtons()
     const bool named = !Edit1->text().isEmpty();
     ExcludeBtn->setEnabled(named && QueryAllProg->active() && !QueryAllProg->isEmpty());
     IncludeBtn->setEnabled(named && QueryuserProg->active() && !QueryuserProg->isEmpty());
+    // The printed list is the granted list as loaded: nothing to print before it is.
+    SpeedButton2->setEnabled(QueryuserProg->active());
     // The copy is offered over loaded lists only; when "Available" opens it decides.
     if (!QueryuserProg->active() || !QueryAllProg->active())
         BitBtn1->setEnabled(false);
@@ -602,4 +607,9 @@ void TFormProg::BitBtn1Click()
     QueryCopyAll->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
     runWrite(QueryCopyAll);
     ReopenLists();
+}
+
+void TFormProg::SpeedButton2Click()
+{
+    report::preview(*FormQRPrintList->QuickRep1, this);
 }

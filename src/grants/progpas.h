@@ -57,6 +57,11 @@ public:
     // window each time the lists open. -1 while none was taken.
     double DatabaseId = -1;
 
+    // The user name and the company name the lists were last read for: what the lists
+    // hold, whatever the user field and the main window show since.
+    const QString &listUser() const { return m_listUser; }
+    const QString &listCompany() const { return m_dbName; }
+
     // The narrowest the window gets, and what the two side panels leave to the arrows.
     static constexpr int smallestWidth = 408;
     static constexpr int arrowColumnWidth = 38;
@@ -106,6 +111,7 @@ private:
     void ExcludeBtnClick();
     void IncludeBtnClick();
     void BitBtn1Click();
+    void SpeedButton2Click();
 
     class ButtonsHeld;
     bool m_buttonsHeld = false;

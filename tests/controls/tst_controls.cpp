@@ -84,6 +84,7 @@ private slots:
     void aGridEditsInPlace();
     void aGridStartsAndDropsNewRows();
     void typingIntoAnyRowWritesThatRow();
+    void aSaveTakesTheTextOfAnOpenCell();
     void theGridFollowsTheCursorAndMovesIt();
     void aFailingShowHandlerStopsTheShowing();
 };
@@ -314,6 +315,50 @@ void TestControls::typingIntoAnyRowWritesThatRow()
     QCOMPARE(shortNames(*t), (QStringList{QStringLiteral("VORTA"), QStringLiteral("LIIS2"), QStringLiteral("FONDID")}));
     t->cancel();
     QCOMPARE(testsupport::column(*fixture.c, QStringLiteral("select db_name from v_sysparams order by v_company")), stored);
+}
+
+void TestControls::aSaveTakesTheTextOfAnOpenCell()
+{
+    Companies fixture;
+    testsupport::MessageLog messages;
+    auto &t = fixture.t;
+    Window w;
+    auto *grid = new DBGrid(&w.widget);
+    grid->setDataSource(&fixture.source);
+    grid->setColumns({{QStringLiteral("V_COMPANY"), QStringLiteral("ID"), 4}, {QStringLiteral("DB_NAME"), QStringLiteral("Short name"), 0}});
+    w.show();
+    grid->setFocus();
+    auto *model = grid->model();
+    auto openCell = [&](int row, int column, const QString &text) {
+        grid->setCurrentIndex(model->index(row, column));
+        QTest::keyClick(grid, text.at(0).toLatin1());
+        QWidget *editor = QApplication::focusWidget();
+        QVERIFY(editor && editor != grid);
+        QTest::keyClicks(editor, text.mid(1));
+    };
+
+    // A cell opened and closed as it was starts no editing.
+    grid->setCurrentIndex(model->index(1, 1));
+    QTest::keyClick(grid, Qt::Key_F2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(QApplication::focusWidget() == grid);
+    QCOMPARE(t->state(), db::DataSetState::Browse);
+
+    // A post takes the text a cell's editor still holds.
+    openCell(1, 1, QStringLiteral("OPEN"));
+    t->edit();
+    t->post();
+    QCOMPARE(testsupport::column(*fixture.c, QStringLiteral("select db_name from v_sysparams where v_company = 2")),
+             QStringList{QStringLiteral("OPEN")});
+
+    // A text the field refuses stops the post, and the row stays in editing.
+    openCell(1, 0, QStringLiteral("abc"));
+    t->edit();
+    QVERIFY_THROWS_EXCEPTION(db::DbError, t->post());
+    QCOMPARE(t->state(), db::DataSetState::Edit);
+    QCOMPARE(testsupport::countRows(*fixture.c, QStringLiteral("select 1 from v_sysparams where v_company = 2")), 1);
+    t->cancel();
+    QCOMPARE(messages.texts(), QStringList());
 }
 
 void TestControls::theGridFollowsTheCursorAndMovesIt()

@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMetaProperty>
 #include <QStyle>
 
 namespace controls {
@@ -123,14 +124,17 @@ bool DataSetModel::setData(const QModelIndex &index, const QVariant &value, int 
         if (!ds || !f)
             return;
         ds->setRecNo(index.row());
+        done = true;
+        // A cell opened and left as it was changes nothing, and starts no editing.
+        if (ds->recNo() == index.row() && f->editText() == value.toString())
+            return;
         ds->edit();
         f->setEditText(value.toString());
-        done = true;
     });
     return done;
 }
 
-void DataSetModel::dataEvent(db::DataEvent event, db::Field *)
+void DataSetModel::dataEvent(db::DataEvent event, db::Field *changed)
 {
     const db::DataSet *ds = dataSet();
     switch (event) {
@@ -145,13 +149,24 @@ void DataSetModel::dataEvent(db::DataEvent event, db::Field *)
         emit cursorMoved(ds ? ds->recNo() : -1);
         break;
     case db::DataEvent::FieldChanged:
-    case db::DataEvent::StateChanged:
+        // Only the cells of the field that changed: an open editor in another cell of the
+        // row keeps what is typed into it.
         if (ds && ds->recNo() >= 0 && ds->recNo() < rowCount()) {
-            emit dataChanged(index(ds->recNo(), 0), index(ds->recNo(), std::max(0, columnCount() - 1)));
+            for (int c = 0; c < columnCount(); ++c) {
+                if (!changed || fieldAt(c) == changed)
+                    emit dataChanged(index(ds->recNo(), c), index(ds->recNo(), c));
+            }
             emit headerDataChanged(Qt::Vertical, ds->recNo(), ds->recNo());
         }
         break;
+    case db::DataEvent::StateChanged:
+        // The values stay as they were; the row indicator tells the state.
+        if (ds && ds->recNo() >= 0 && ds->recNo() < rowCount())
+            emit headerDataChanged(Qt::Vertical, ds->recNo(), ds->recNo());
+        break;
     case db::DataEvent::UpdateRecord:
+        if (onUpdateRecord)
+            onUpdateRecord();
         break;
     }
 }
@@ -174,6 +189,7 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel(t
             m_column = currentIndex().column();
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { fitColumns(); });
+    m_model->onUpdateRecord = [this] { writeEditor(); };
 }
 
 void DBGrid::setDataSource(db::DataSource *source)
@@ -231,6 +247,27 @@ void DBGrid::fitColumns()
     }
 }
 
+void DBGrid::writeEditor()
+{
+    // A cell still open for editing holds text its row does not have yet (the window is
+    // closed from its title bar, say): a save takes it first, and a text the field
+    // refuses stops the save.
+    if (state() != EditingState)
+        return;
+    const QModelIndex index = currentIndex();
+    QWidget *editor = indexWidget(index);
+    db::Field *f = m_model->fieldAt(index.column());
+    const db::DataSet *ds = m_model->source() ? m_model->source()->dataSet() : nullptr;
+    if (!editor || !f || !ds || index.row() != ds->recNo())
+        return;
+    const QMetaProperty property = editor->metaObject()->userProperty();
+    if (!property.isValid())
+        return;
+    const QString text = property.read(editor).toString();
+    if (text != f->editText())
+        f->setEditText(text);
+}
+
 void DBGrid::follow(int row)
 {
     if (m_following)
@@ -261,6 +298,20 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
     guard([&] { ds->setRecNo(current.row()); });
     if (ds->recNo() != current.row())
         follow(ds->recNo()); // the move was refused: stay on the dataset's row
+}
+
+QModelIndex DBGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // Tab and Shift+Tab go through the cells and, past the last or the first, on to the
+    // window's next or previous control: the keyboard is never kept inside the grid.
+    const QModelIndex current = currentIndex();
+    if (current.isValid()) {
+        const bool last = current.row() == m_model->rowCount() - 1 && current.column() == m_model->columnCount() - 1;
+        const bool first = current.row() == 0 && current.column() == 0;
+        if ((action == MoveNext && last) || (action == MovePrevious && first))
+            return QModelIndex();
+    }
+    return QTableView::moveCursor(action, modifiers);
 }
 
 void DBGrid::keyPressEvent(QKeyEvent *event)

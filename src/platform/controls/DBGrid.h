@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QTableView>
 
+#include <functional>
+
 namespace controls {
 
 // A column of a grid: a field, its title and width in characters (0: the field's own).
@@ -35,6 +37,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+
+    // Asked to write what the grid holds into the fields before a save.
+    std::function<void()> onUpdateRecord;
 
 signals:
     void cursorMoved(int row);
@@ -67,12 +72,14 @@ public:
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void follow(int row);
     void fitColumns();
+    void writeEditor();
 
     DataSetModel *m_model;
     bool m_following = false;
