@@ -1,5 +1,6 @@
 #include "PostgreSqlServer.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 
 #include <memory>
 
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -63,6 +65,21 @@ PostgreSqlServer::PostgreSqlServer(const QString &templateFolder, const QStringL
         m_asPostgres = true;
     }
     m_template = templateData;
+    // Should this process end without its destructors (a crash, an abort), a watcher stops
+    // the servers and removes their copies all the same.
+    const QString pg_ctl = serverCommand({m_bin + QStringLiteral("/pg_ctl")}).join(QLatin1Char(' '));
+    const QString watch = QStringLiteral(
+        "while kill -0 %1 2>/dev/null; do sleep 0.5; done; "
+        "for pid in \"$0\"/*/postmaster.pid; do [ -f \"$pid\" ] && %2 -D \"${pid%/*}\" -m immediate -w -s stop; done; "
+        "rm -rf \"$0\"").arg(QCoreApplication::applicationPid()).arg(pg_ctl);
+    QProcess watcher;
+    watcher.setProgram(QStringLiteral("sh"));
+    watcher.setArguments({QStringLiteral("-c"), watch, m_dir.path()});
+    watcher.setStandardInputFile(QProcess::nullDevice());
+    watcher.setStandardOutputFile(QProcess::nullDevice());
+    watcher.setStandardErrorFile(QProcess::nullDevice());
+    if (!watcher.startDetached(&m_watcher))
+        qFatal("Cannot watch over the servers of %s", qPrintable(m_dir.path()));
     add(aliases);
 }
 
@@ -105,6 +122,8 @@ PostgreSqlServer::~PostgreSqlServer()
                                         QStringLiteral("stop")}));
     }
     run(stops, false);
+    if (m_watcher > 0)
+        ::kill(pid_t(m_watcher), SIGTERM);
 }
 
 QString PostgreSqlServer::serversFileText() const

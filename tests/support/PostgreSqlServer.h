@@ -33,6 +33,7 @@ private:
     QStringList m_aliases;
     QTemporaryDir m_dir;
     bool m_asPostgres = false;
+    qint64 m_watcher = 0;
 };
 
 } // namespace testsupport
