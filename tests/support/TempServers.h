@@ -19,7 +19,7 @@ class PostgreSqlServer;
 // server (its "template" folder, as scripts/pg-server makes it), LIVE and TEST are
 // instead two fresh copies of that server, each started for this fixture alone on a
 // socket in its own folder, and the servers file points the aliases at them. The same
-// tests then run on a real server; those that only make sense on the embedded one skip.
+// tests then run on a real server.
 class TempServers {
 public:
     TempServers();
@@ -49,13 +49,6 @@ private:
     QByteArray m_oldConfig;
     std::unique_ptr<PostgreSqlServer> m_postgreSql;
 };
-
-// Skips the test on a PostgreSQL server, saying why.
-#define SKIP_ON_POSTGRESQL(why)                                                                    \
-    do {                                                                                           \
-        if (testsupport::TempServers::onPostgreSql())                                              \
-            QSKIP(why);                                                                            \
-    } while (false)
 
 // Whether an error's text is the server's refusal of that kind: on the embedded server
 // the real server's code begins it (ORA-00942); on PostgreSQL it holds the server's own
