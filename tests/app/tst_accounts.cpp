@@ -119,15 +119,6 @@ void openWithoutMari(MainWindowFixture &f)
     chooseUser(QStringLiteral("MARI"));
 }
 
-// A copy of the demonstration server TEST under another alias.
-void copyServer(MainWindowFixture &f, const QString &alias)
-{
-    const QDir from(f.servers.serverFolder(QStringLiteral("TEST")));
-    QDir().mkpath(f.servers.serverFolder(alias));
-    for (const QString &name : from.entryList(QDir::Files))
-        QVERIFY(QFile::copy(from.filePath(name), QDir(f.servers.serverFolder(alias)).filePath(name)));
-}
-
 QString generatedStatements(const QString &user)
 {
     return QStringLiteral("create user %1 identified by kevaro\n"
@@ -386,7 +377,7 @@ void TestAccounts::cancelRunsNothingAndDisconnects()
 void TestAccounts::okToAllDoesTheOtherDatabasesUnseen()
 {
     MainWindowFixture f;
-    copyServer(f, QStringLiteral("THIRD"));
+    f.servers.addServer(QStringLiteral("THIRD"));
     asSystem(f, QStringLiteral("THIRD"), {QStringLiteral("drop user MARI cascade")});
     openWithoutMari(f);
     FormCreateUser->DbServers.append(QStringLiteral("THIRD=THIRD"));

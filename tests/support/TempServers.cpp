@@ -1,5 +1,7 @@
 #include "TempServers.h"
 
+#include "PostgreSqlServer.h"
+
 #include "platform/db/Field.h"
 #include "platform/embedded/EmbeddedServer.h"
 
@@ -40,11 +42,33 @@ void copyFolder(const QString &from, const QString &to)
 TempServers::TempServers()
     : m_oldData(qgetenv("USERPR_DATA")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
 {
-    for (const char *alias : {"LIVE", "TEST"})
-        copyFolder(QDir(templateFolder()).filePath(QLatin1String(alias)), serverFolder(QLatin1String(alias)));
     QDir().mkpath(m_dir.filePath(QStringLiteral("config")));
+    if (onPostgreSql()) {
+        QDir().mkpath(dataFolder());
+        m_postgreSql = std::make_unique<PostgreSqlServer>(qEnvironmentVariable("USERPR_TEST_POSTGRESQL"),
+                                                          QStringList{QStringLiteral("LIVE"), QStringLiteral("TEST")});
+        writeServersFile(m_postgreSql->serversFileText());
+    } else {
+        for (const char *alias : {"LIVE", "TEST"})
+            copyFolder(QDir(templateFolder()).filePath(QLatin1String(alias)), serverFolder(QLatin1String(alias)));
+    }
     qputenv("USERPR_DATA", dataFolder().toUtf8());
     qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
+}
+
+void TempServers::addServer(const QString &alias)
+{
+    if (m_postgreSql) {
+        m_postgreSql->add({alias});
+        writeServersFile(m_postgreSql->serversFileText());
+    } else {
+        copyFolder(QDir(templateFolder()).filePath(QStringLiteral("TEST")), serverFolder(alias));
+    }
+}
+
+bool TempServers::onPostgreSql()
+{
+    return !qEnvironmentVariableIsEmpty("USERPR_TEST_POSTGRESQL");
 }
 
 TempServers::~TempServers()
@@ -86,6 +110,16 @@ std::unique_ptr<db::Connection> TempServers::connect(const QString &user, const 
     connection->params().setValue(QStringLiteral("PASSWORD"), password);
     connection->open();
     return connection;
+}
+
+bool isServerError(const QString &text, const QString &oracleCode, const QString &postgreSql)
+{
+    return TempServers::onPostgreSql() ? text.contains(postgreSql) : text.startsWith(oracleCode);
+}
+
+QString insertionOrder()
+{
+    return TempServers::onPostgreSql() ? QStringLiteral("ctid") : QStringLiteral("rowid");
 }
 
 QStringList column(db::Connection &connection, const QString &sql)

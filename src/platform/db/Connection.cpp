@@ -83,8 +83,19 @@ void Connection::commit()
 {
     if (!m_inTransaction)
         throw DbError(QStringLiteral("No transaction is active on '%1'").arg(m_alias));
-    backend().commit();
+    // A commit that fails ends the transaction too: what the server did not keep is rolled
+    // back, so the connection is not left inside a transaction nobody can end.
     m_inTransaction = false;
+    try {
+        backend().commit();
+    } catch (const DbError &) {
+        try {
+            backend().rollback();
+        } catch (const DbError &) {
+            // the session is gone, or the server ended the transaction itself
+        }
+        throw;
+    }
 }
 
 void Connection::rollback()

@@ -1,6 +1,7 @@
 #include "platform/db/QtSqlBackend.h"
 
 #include "platform/db/DbError.h"
+#include "platform/db/Params.h"
 
 #include <QAtomicInt>
 #include <QSqlDatabase>
@@ -10,42 +11,15 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <functional>
+
 namespace db {
 
 namespace {
 
 QAtomicInt connectionCounter;
 
-DbError errorOf(const QSqlError &error)
-{
-    QString text = error.text().trimmed();
-    if (text.isEmpty())
-        text = QStringLiteral("The server reported an error without text");
-    return DbError(text, error.nativeErrorCode().toInt());
-}
-
-FieldType typeOf(const QSqlField &field)
-{
-    switch (field.metaType().id()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return FieldType::Float;
-    case QMetaType::QDate:
-    case QMetaType::QDateTime:
-    case QMetaType::QTime:
-        return FieldType::DateTime;
-    case QMetaType::QByteArray:
-        return FieldType::Memo;
-    default:
-        return FieldType::String;
-    }
-}
+const QString statementSavepoint = QStringLiteral("userpr_statement");
 
 QVariant storedValue(const QVariant &v)
 {
@@ -67,27 +41,9 @@ QVariant storedValue(const QVariant &v)
 
 } // namespace
 
-Dialect QtSqlBackend::dialectFor(const QString &driver)
-{
-    Dialect d;
-    const QString upper = driver.toUpper();
-    if (upper.startsWith(QLatin1String("QOCI"))) {
-        d.kind = QStringLiteral("oracle");
-        d.newKey = Dialect::NewKey::RowIdLookup;
-        d.rowIdColumn = QStringLiteral("rowid");
-    } else if (upper.startsWith(QLatin1String("QPSQL"))) {
-        d.kind = QStringLiteral("postgres");
-        d.newKey = Dialect::NewKey::Returning;
-    } else {
-        d.kind = QStringLiteral("odbc");
-        d.newKey = Dialect::NewKey::RowIdLookup;
-    }
-    return d;
-}
-
 QtSqlBackend::QtSqlBackend(const ServerEntry &entry)
     : m_entry(entry),
-      m_dialect(dialectFor(entry.driver)),
+      m_kind(ServerKind::forDriver(entry.driver)),
       m_connectionName(QStringLiteral("userpr-%1-%2").arg(entry.alias).arg(connectionCounter.fetchAndAddRelaxed(1)))
 {
 }
@@ -113,17 +69,19 @@ void QtSqlBackend::open(const QString &user, const QString &password)
             db.setPort(m_entry.port);
         if (!m_entry.options.isEmpty())
             db.setConnectOptions(m_entry.options);
-        if (!db.open(user, password)) {
-            const DbError error = errorOf(db.lastError());
+        if (!db.open(m_kind->loginName(user), password)) {
+            const DbError error = m_kind->errorOf(db.lastError());
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connectionName);
             throw error;
         }
     }
+    m_inTransaction = false;
 }
 
 void QtSqlBackend::close()
 {
+    m_inTransaction = false;
     if (!QSqlDatabase::contains(m_connectionName))
         return;
     {
@@ -139,83 +97,139 @@ bool QtSqlBackend::isOpen() const
            && QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
-namespace {
-
-QSqlQuery prepared(const QString &connectionName, const QString &sql, const BoundParams &params,
-                   const Dialect &dialect)
+QSqlDatabase QtSqlBackend::database() const
 {
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.isOpen())
         throw DbError(QStringLiteral("The connection to the server is closed"));
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
+    return db;
+}
+
+QSqlQuery QtSqlBackend::send(const QString &text, const BoundParams &params, const std::function<void()> &undo)
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(m_kind->forwardOnly);
     q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-    if (!q.prepare(sql))
-        throw errorOf(q.lastError());
+    // The statement is undone before the query that ran it goes, so that the driver can
+    // still tidy up after it on the server.
+    auto refused = [&] {
+        const DbError error = m_kind->errorOf(q.lastError());
+        undo();
+        return error;
+    };
+    if (!m_kind->prepares(text)) {
+        if (!params.isEmpty() && !sql::parameterNames(text).isEmpty())
+            throw DbError(QStringLiteral("The server takes parameters only in queries and in statements that "
+                                         "insert, update or delete rows"));
+        if (!q.exec(text))
+            throw refused();
+        return q;
+    }
+    if (!q.prepare(text))
+        throw refused();
+    const bool emptyIsNull = m_kind->dialect().emptyStringIsNull;
     for (const BoundParam &p : params) {
         QVariant v = p.value;
-        if (dialect.emptyStringIsNull && v.typeId() == QMetaType::QString && v.toString().isEmpty())
+        if (emptyIsNull && v.typeId() == QMetaType::QString && v.toString().isEmpty())
             v = QVariant();
-        q.bindValue(QLatin1Char(':') + p.name, v);
+        q.bindValue(QLatin1Char(':') + p.name, v.isNull() ? v : m_kind->boundValue(v));
     }
+    if (!q.exec())
+        throw refused();
     return q;
 }
 
-} // namespace
+void QtSqlBackend::sendPlain(const QString &text)
+{
+    QSqlQuery q(database());
+    if (!q.exec(text))
+        throw m_kind->errorOf(q.lastError());
+}
+
+QSqlQuery QtSqlBackend::run(const QString &sql, const BoundParams &params)
+{
+    const QString text = m_kind->translate(sql);
+    const bool savepoint = m_inTransaction && m_kind->savepointPerStatement;
+    auto undo = [&] {
+        if (!savepoint)
+            return;
+        try {
+            sendPlain(QStringLiteral("rollback to savepoint ") + statementSavepoint);
+        } catch (const DbError &) {
+            // the statement's own error is what the caller needs to see
+        }
+    };
+    if (savepoint)
+        sendPlain(QStringLiteral("savepoint ") + statementSavepoint);
+    try {
+        QSqlQuery q = [&] {
+            try {
+                return send(text, params, undo);
+            } catch (const DbError &refused) {
+                const QString retry = m_kind->retryOf(text, refused);
+                if (retry.isEmpty())
+                    throw;
+                try {
+                    return send(retry, params, undo);
+                } catch (const DbError &) {
+                    throw refused; // the server's answer to the statement as written
+                }
+            }
+        }();
+        if (savepoint)
+            sendPlain(QStringLiteral("release savepoint ") + statementSavepoint);
+        return q;
+    } catch (const DbError &) {
+        if (savepoint) {
+            try {
+                sendPlain(QStringLiteral("release savepoint ") + statementSavepoint);
+            } catch (const DbError &) {
+                // as above
+            }
+        }
+        throw;
+    }
+}
 
 ResultSet QtSqlBackend::select(const QString &sql, const BoundParams &params)
 {
-    QSqlQuery q = prepared(m_connectionName, sql, params, m_dialect);
-    if (!q.exec())
-        throw errorOf(q.lastError());
+    QSqlQuery q = run(sql, params);
     ResultSet rs;
     const QSqlRecord record = q.record();
-    for (int i = 0; i < record.count(); ++i) {
-        const QSqlField f = record.field(i);
-        const FieldType type = typeOf(f);
-        rs.columns.append({f.name().toUpper(), type, type == FieldType::String ? std::max(0, f.length()) : 0});
-    }
+    rs.columns = m_kind->columns(sql, record);
     const int n = record.count();
     while (q.next()) {
         Row row;
         row.reserve(n);
         for (int i = 0; i < n; ++i)
-            row.append(storedValue(q.value(i)));
+            row.append(storedValue(m_kind->fetchedValue(q.value(i))));
         rs.rows.push_back(std::move(row));
     }
     if (q.lastError().isValid())
-        throw errorOf(q.lastError());
+        throw m_kind->errorOf(q.lastError());
     return rs;
 }
 
 qint64 QtSqlBackend::execute(const QString &sql, const BoundParams &params)
 {
-    QSqlQuery q = prepared(m_connectionName, sql, params, m_dialect);
-    if (!q.exec())
-        throw errorOf(q.lastError());
-    return q.numRowsAffected();
+    return run(sql, params).numRowsAffected();
 }
 
 QVariant QtSqlBackend::insertReturningKey(const QString &sql, const BoundParams &params,
                                           const QString &table, const QString &keyColumn)
 {
-    if (m_dialect.newKey == Dialect::NewKey::Returning) {
-        QSqlQuery q = prepared(m_connectionName, sql + QStringLiteral(" returning ") + keyColumn,
-                               params, m_dialect);
-        if (!q.exec())
-            throw errorOf(q.lastError());
+    if (dialect().newKey == Dialect::NewKey::Returning) {
+        QSqlQuery q = run(sql + QStringLiteral(" returning ") + keyColumn, params);
         if (!q.next())
             throw DbError(QStringLiteral("The server returned no key for the new row of %1").arg(table));
-        return storedValue(q.value(0));
+        return storedValue(m_kind->fetchedValue(q.value(0)));
     }
-    QSqlQuery q = prepared(m_connectionName, sql, params, m_dialect);
-    if (!q.exec())
-        throw errorOf(q.lastError());
+    QSqlQuery q = run(sql, params);
     const QVariant rowId = q.lastInsertId();
     if (!rowId.isValid())
         throw DbError(QStringLiteral("The server reported no row id for the new row of %1").arg(table));
     const ResultSet rs = select(QStringLiteral("select %1 from %2 where %3 = :rid")
-                                    .arg(keyColumn, table, m_dialect.rowIdColumn),
+                                    .arg(keyColumn, table, dialect().rowIdColumn),
                                 {{QStringLiteral("rid"), rowId}});
     if (rs.rows.empty())
         throw DbError(QStringLiteral("The new row of %1 could not be read back").arg(table));
@@ -224,23 +238,35 @@ QVariant QtSqlBackend::insertReturningKey(const QString &sql, const BoundParams 
 
 void QtSqlBackend::beginTransaction()
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    QSqlDatabase db = database();
     if (!db.transaction())
-        throw errorOf(db.lastError());
+        throw m_kind->errorOf(db.lastError());
+    m_inTransaction = true;
 }
 
 void QtSqlBackend::commit()
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    if (!db.commit())
-        throw errorOf(db.lastError());
+    QSqlDatabase db = database();
+    // The transaction ends with the commit, whether the server keeps its changes or not.
+    m_inTransaction = false;
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        if (error.databaseText().trimmed().isEmpty())
+            throw DbError(QStringLiteral("The server did not commit the transaction: its changes were rolled back (%1)")
+                              .arg(error.driverText()));
+        throw m_kind->errorOf(error);
+    }
 }
 
 void QtSqlBackend::rollback()
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    // A commit ends the transaction even when it fails: there is nothing left to undo.
+    if (!m_inTransaction)
+        return;
+    m_inTransaction = false;
+    QSqlDatabase db = database();
     if (!db.rollback())
-        throw errorOf(db.lastError());
+        throw m_kind->errorOf(db.lastError());
 }
 
 } // namespace db

@@ -138,12 +138,7 @@ const QString missingUser = QStringLiteral("missing user or role name");
 
 } // namespace
 
-AccountStatements::AccountStatements(Dictionary &dictionary, AccountSession session)
-    : m_dictionary(dictionary), m_session(std::move(session))
-{
-}
-
-bool AccountStatements::recognizes(const QString &statement)
+bool AccountStatement::recognizes(const QString &statement)
 {
     static const QRegularExpression firstWords(
         QStringLiteral("^\\s*(?:--[^\\n]*\\n\\s*)*([A-Za-z]+)(?:\\s+([A-Za-z]+))?"));
@@ -159,9 +154,111 @@ bool AccountStatements::recognizes(const QString &statement)
     return w0 == QLatin1String("ALTER") && w1 == QLatin1String("USER");
 }
 
-QString AccountStatements::run(const QString &statement)
+AccountStatement AccountStatement::parse(const QString &statement)
 {
     Parser p(statement);
+    AccountStatement st;
+    if (p.accept("CREATE")) {
+        if (p.accept("USER")) {
+            st.kind = Kind::CreateUser;
+            st.name = p.name(MissingOption, missingUser);
+            p.expect("IDENTIFIED");
+            p.expect("BY");
+            st.password = p.password();
+            while (!p.atEnd()) {
+                if (p.accept("DEFAULT")) {
+                    p.expect("TABLESPACE");
+                    st.defaultTablespace = p.name(MissingOption, QStringLiteral("missing or invalid option"));
+                } else if (p.accept("TEMPORARY")) {
+                    p.expect("TABLESPACE");
+                    st.temporaryTablespace = p.name(MissingOption, QStringLiteral("missing or invalid option"));
+                } else {
+                    p.expectEnd();
+                }
+            }
+            return st;
+        }
+        p.expect("ROLE");
+        st.kind = Kind::CreateRole;
+        st.name = p.name(MissingOption, QStringLiteral("missing or invalid option"));
+        p.expectEnd();
+        return st;
+    }
+
+    if (p.accept("ALTER")) {
+        p.expect("USER");
+        st.kind = Kind::AlterUser;
+        st.name = p.name(MissingOption, missingUser);
+        p.expect("IDENTIFIED");
+        p.expect("BY");
+        st.password = p.password();
+        p.expectEnd();
+        return st;
+    }
+
+    if (p.accept("DROP")) {
+        if (p.accept("USER")) {
+            st.kind = Kind::DropUser;
+            st.name = p.name(MissingOption, missingUser);
+            st.cascade = p.accept("CASCADE");
+            p.expectEnd();
+            return st;
+        }
+        p.expect("ROLE");
+        st.kind = Kind::DropRole;
+        st.name = p.name(MissingOption, QStringLiteral("missing or invalid option"));
+        p.expectEnd();
+        return st;
+    }
+
+    const bool granting = p.accept("GRANT");
+    if (!granting && !p.accept("REVOKE"))
+        throw serverError(InvalidStatement, QStringLiteral("invalid SQL statement"));
+
+    st.privileges = p.nameList(MissingPrivilege, QStringLiteral("missing or invalid privilege"));
+    if (p.accept("ON")) {
+        st.kind = granting ? Kind::GrantObject : Kind::RevokeObject;
+        st.object = p.name(903, QStringLiteral("invalid table name"));
+        if (p.acceptDot()) {
+            st.owner = st.object;
+            st.object = p.name(903, QStringLiteral("invalid table name"));
+        }
+        granting ? p.expect("TO") : p.expect("FROM");
+        st.grantees = p.nameList(MissingOption, missingUser);
+        p.expectEnd();
+        return st;
+    }
+
+    st.kind = granting ? Kind::GrantRoles : Kind::RevokeRoles;
+    granting ? p.expect("TO") : p.expect("FROM");
+    st.grantees = p.nameList(MissingOption, missingUser);
+    if (granting && p.accept("WITH")) {
+        p.expect("ADMIN");
+        p.expect("OPTION");
+        st.adminOption = true;
+    }
+    p.expectEnd();
+    return st;
+}
+
+AccountStatements::AccountStatements(Dictionary &dictionary, AccountSession session)
+    : m_dictionary(dictionary), m_session(std::move(session))
+{
+}
+
+bool AccountStatements::recognizes(const QString &statement)
+{
+    return AccountStatement::recognizes(statement);
+}
+
+QString AccountStatements::run(const QString &statement)
+{
+    return run(AccountStatement::parse(statement));
+}
+
+QString AccountStatements::run(const AccountStatement &st)
+{
+    using Kind = AccountStatement::Kind;
     const QString login = m_session.login;
     const bool dba = m_dictionary.isDba(login);
     auto requireDba = [&] {
@@ -177,36 +274,21 @@ QString AccountStatements::run(const QString &statement)
             throw serverError(NoSuchGranteeUser, QStringLiteral("user or role '%1' does not exist").arg(name));
     };
 
-    if (p.accept("CREATE")) {
-        if (p.accept("USER")) {
-            const QString user = p.name(MissingOption, missingUser);
-            p.expect("IDENTIFIED");
-            p.expect("BY");
-            const QString password = p.password();
-            QString defaultTs = QStringLiteral("USERS");
-            QString temporaryTs = QStringLiteral("TEMP");
-            while (!p.atEnd()) {
-                if (p.accept("DEFAULT")) {
-                    p.expect("TABLESPACE");
-                    defaultTs = p.name(MissingOption, QStringLiteral("missing or invalid option"));
-                } else if (p.accept("TEMPORARY")) {
-                    p.expect("TABLESPACE");
-                    temporaryTs = p.name(MissingOption, QStringLiteral("missing or invalid option"));
-                } else {
-                    p.expectEnd();
-                }
-            }
-            requireDba();
-            if (m_dictionary.accountExists(user) || m_dictionary.roleExists(user))
-                throw serverError(UserNameConflict, QStringLiteral("user name '%1' conflicts with another user or role name").arg(user));
-            requireTablespace(defaultTs);
-            requireTablespace(temporaryTs);
-            m_dictionary.createAccount(user, password, defaultTs, temporaryTs);
-            return QStringLiteral("User created.");
-        }
-        p.expect("ROLE");
-        const QString role = p.name(MissingOption, QStringLiteral("missing or invalid option"));
-        p.expectEnd();
+    switch (st.kind) {
+    case Kind::CreateUser: {
+        const QString &user = st.name;
+        const QString defaultTs = st.defaultTablespace.isEmpty() ? QStringLiteral("USERS") : st.defaultTablespace;
+        const QString temporaryTs = st.temporaryTablespace.isEmpty() ? QStringLiteral("TEMP") : st.temporaryTablespace;
+        requireDba();
+        if (m_dictionary.accountExists(user) || m_dictionary.roleExists(user))
+            throw serverError(UserNameConflict, QStringLiteral("user name '%1' conflicts with another user or role name").arg(user));
+        requireTablespace(defaultTs);
+        requireTablespace(temporaryTs);
+        m_dictionary.createAccount(user, st.password, defaultTs, temporaryTs);
+        return QStringLiteral("User created.");
+    }
+    case Kind::CreateRole: {
+        const QString &role = st.name;
         requireDba();
         if (m_dictionary.accountExists(role) || m_dictionary.roleExists(role))
             throw serverError(RoleNameConflict, QStringLiteral("role name '%1' conflicts with another user or role name").arg(role));
@@ -214,49 +296,38 @@ QString AccountStatements::run(const QString &statement)
         m_dictionary.grantRole(login, role, true);
         return QStringLiteral("Role created.");
     }
-
-    if (p.accept("ALTER")) {
-        p.expect("USER");
-        const QString user = p.name(MissingOption, missingUser);
-        p.expect("IDENTIFIED");
-        p.expect("BY");
-        const QString password = p.password();
-        p.expectEnd();
+    case Kind::AlterUser: {
+        const QString &user = st.name;
         if (user != login)
             requireDba();
         if (!m_dictionary.accountExists(user))
             throw serverError(NoSuchUser, QStringLiteral("user '%1' does not exist").arg(user));
-        m_dictionary.setPassword(user, password);
+        m_dictionary.setPassword(user, st.password);
         return QStringLiteral("User altered.");
     }
-
-    if (p.accept("DROP")) {
-        if (p.accept("USER")) {
-            const QString user = p.name(MissingOption, missingUser);
-            const bool cascade = p.accept("CASCADE");
-            p.expectEnd();
-            requireDba();
-            if (!m_dictionary.accountExists(user))
-                throw serverError(NoSuchUser, QStringLiteral("user '%1' does not exist").arg(user));
-            if (user == login)
-                throw serverError(UserConnected, QStringLiteral("cannot drop a user that is currently connected"));
-            if (m_dictionary.ownsObjects(user) && !cascade)
-                throw serverError(CascadeRequired, QStringLiteral("CASCADE must be specified to drop '%1'").arg(user));
-            const bool hasSchema = [&] {
-                for (const Dictionary::SchemaFile &f : m_dictionary.schemaFiles()) {
-                    if (f.owner == user)
-                        return true;
-                }
-                return false;
-            }();
-            m_dictionary.dropAccount(user);
-            if (hasSchema && m_session.dropSchema)
-                m_session.dropSchema(user);
-            return QStringLiteral("User dropped.");
-        }
-        p.expect("ROLE");
-        const QString role = p.name(MissingOption, QStringLiteral("missing or invalid option"));
-        p.expectEnd();
+    case Kind::DropUser: {
+        const QString &user = st.name;
+        requireDba();
+        if (!m_dictionary.accountExists(user))
+            throw serverError(NoSuchUser, QStringLiteral("user '%1' does not exist").arg(user));
+        if (user == login)
+            throw serverError(UserConnected, QStringLiteral("cannot drop a user that is currently connected"));
+        if (m_dictionary.ownsObjects(user) && !st.cascade)
+            throw serverError(CascadeRequired, QStringLiteral("CASCADE must be specified to drop '%1'").arg(user));
+        const bool hasSchema = [&] {
+            for (const Dictionary::SchemaFile &f : m_dictionary.schemaFiles()) {
+                if (f.owner == user)
+                    return true;
+            }
+            return false;
+        }();
+        m_dictionary.dropAccount(user);
+        if (hasSchema && m_session.dropSchema)
+            m_session.dropSchema(user);
+        return QStringLiteral("User dropped.");
+    }
+    case Kind::DropRole: {
+        const QString &role = st.name;
         if (!m_dictionary.roleExists(role))
             throw serverError(NoSuchRole, QStringLiteral("role '%1' does not exist").arg(role));
         if (!dba && !m_dictionary.holdsWithAdmin(login, role))
@@ -264,25 +335,13 @@ QString AccountStatements::run(const QString &statement)
         m_dictionary.dropRole(role);
         return QStringLiteral("Role dropped.");
     }
-
-    const bool granting = p.accept("GRANT");
-    if (!granting && !p.accept("REVOKE"))
-        throw serverError(InvalidStatement, QStringLiteral("invalid SQL statement"));
-
-    QStringList what = p.nameList(MissingPrivilege, QStringLiteral("missing or invalid privilege"));
-    if (p.accept("ON")) {
-        // An object privilege.
-        if (what != QStringList{QStringLiteral("EXECUTE")})
+    case Kind::GrantObject:
+    case Kind::RevokeObject: {
+        const bool granting = st.kind == Kind::GrantObject;
+        if (st.privileges != QStringList{QStringLiteral("EXECUTE")})
             throw serverError(MissingPrivilege, QStringLiteral("missing or invalid privilege (the embedded server grants EXECUTE on program units only)"));
-        QString owner = login;
-        QString object = p.name(903, QStringLiteral("invalid table name"));
-        if (p.acceptDot()) {
-            owner = object;
-            object = p.name(903, QStringLiteral("invalid table name"));
-        }
-        granting ? p.expect("TO") : p.expect("FROM");
-        const QStringList grantees = p.nameList(MissingOption, missingUser);
-        p.expectEnd();
+        const QString owner = st.owner.isEmpty() ? login : st.owner;
+        const QString &object = st.object;
         std::optional<QString> type = m_dictionary.objectType(owner, object);
         if (!type && m_session.schemaObjectType)
             type = m_session.schemaObjectType(owner, object);
@@ -292,49 +351,45 @@ QString AccountStatements::run(const QString &statement)
             throw serverError(ExecuteOnTable, QStringLiteral("EXECUTE privilege not allowed for tables"));
         if (owner != login && !dba)
             throw serverError(InsufficientPrivileges, QStringLiteral("insufficient privileges"));
-        for (const QString &g : grantees)
+        for (const QString &g : st.grantees)
             requireGrantee(g);
         if (granting) {
-            for (const QString &g : grantees)
+            for (const QString &g : st.grantees)
                 m_dictionary.grantObject(owner, object, g, QStringLiteral("EXECUTE"), login);
             return QStringLiteral("Grant succeeded.");
         }
-        for (const QString &g : grantees) {
+        for (const QString &g : st.grantees) {
             if (!m_dictionary.revokeObject(owner, object, g, QStringLiteral("EXECUTE")))
                 throw serverError(RevokeNotGranted, QStringLiteral("cannot REVOKE privileges you did not grant"));
         }
         return QStringLiteral("Revoke succeeded.");
     }
+    case Kind::GrantRoles:
+    case Kind::RevokeRoles:
+        break;
+    }
 
     // Roles.
-    granting ? p.expect("TO") : p.expect("FROM");
-    const QStringList grantees = p.nameList(MissingOption, missingUser);
-    bool adminOption = false;
-    if (granting && p.accept("WITH")) {
-        p.expect("ADMIN");
-        p.expect("OPTION");
-        adminOption = true;
-    }
-    p.expectEnd();
-    for (const QString &role : what) {
+    const bool granting = st.kind == Kind::GrantRoles;
+    for (const QString &role : st.privileges) {
         if (!m_dictionary.roleExists(role))
             throw serverError(NoSuchRole, QStringLiteral("role '%1' does not exist").arg(role));
         if (!dba && !m_dictionary.holdsWithAdmin(login, role))
             throw serverError(AdminOptionMissing, QStringLiteral("ADMIN option not granted for role '%1'").arg(role));
     }
-    for (const QString &g : grantees) {
+    for (const QString &g : st.grantees) {
         requireGrantee(g);
-        for (const QString &role : what) {
+        for (const QString &role : st.privileges) {
             if (granting && (g == role || m_dictionary.holdsRole(role, g)))
                 throw serverError(1934, QStringLiteral("circular role grant detected"));
             if (!granting && !m_dictionary.directGrant(g, role))
                 throw serverError(RoleNotGranted, QStringLiteral("ROLE '%1' not granted to '%2'").arg(role, g));
         }
     }
-    for (const QString &g : grantees) {
-        for (const QString &role : what) {
+    for (const QString &g : st.grantees) {
+        for (const QString &role : st.privileges) {
             if (granting)
-                m_dictionary.grantRole(g, role, adminOption);
+                m_dictionary.grantRole(g, role, st.adminOption);
             else
                 m_dictionary.revokeRole(g, role);
         }

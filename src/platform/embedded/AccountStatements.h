@@ -3,6 +3,7 @@
 #include "platform/embedded/Dictionary.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -17,6 +18,29 @@ struct AccountSession {
     std::function<std::optional<QString>(const QString &owner, const QString &name)> schemaObjectType;
     // Detaches the owner's schema file and deletes it.
     std::function<void(const QString &owner)> dropSchema;
+};
+
+// One account statement as read: what it does and the names it gives, each as the server
+// reads names (upper case, or as written within double quotes). Reading a statement
+// checks its words and the length of its names, nothing about the server.
+struct AccountStatement {
+    enum class Kind { CreateUser, AlterUser, DropUser, CreateRole, DropRole, GrantRoles, RevokeRoles, GrantObject, RevokeObject };
+    Kind kind = Kind::CreateUser;
+    QString name;                // the user or role created, altered or dropped
+    QString password;            // as typed
+    QString defaultTablespace;   // empty when the statement names none
+    QString temporaryTablespace; // empty when the statement names none
+    bool cascade = false;
+    QStringList privileges;      // the roles granted or revoked, or the object privileges
+    QString owner;               // the object's owner; empty for the login's own object
+    QString object;
+    QStringList grantees;
+    bool adminOption = false;
+
+    // Whether the statement is one of the account statements (judged by its first words).
+    static bool recognizes(const QString &statement);
+    // Reads it; a statement that does not read throws DbError with the server's code.
+    static AccountStatement parse(const QString &statement);
 };
 
 // The statements with which accounts and roles are kept, run by the server itself with
@@ -37,6 +61,7 @@ public:
 
     // Runs it; returns the server's confirmation ("User created."). Throws DbError.
     QString run(const QString &statement);
+    QString run(const AccountStatement &statement);
 
 private:
     Dictionary &m_dictionary;

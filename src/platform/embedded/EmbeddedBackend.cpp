@@ -1,6 +1,7 @@
 #include "platform/embedded/EmbeddedBackend.h"
 
 #include "platform/db/Params.h"
+#include "platform/db/ServerRules.h"
 #include "platform/embedded/AccountNames.h"
 #include "platform/embedded/AccountStatements.h"
 #include "platform/embedded/Dictionary.h"
@@ -85,49 +86,7 @@ EmbeddedBackend::~EmbeddedBackend()
     close();
 }
 
-QString EmbeddedBackend::derivedColumnName(const QString &name)
-{
-    QString result;
-    result.reserve(name.size());
-    for (QChar c : name) {
-        if (!c.isSpace())
-            result += c.toUpper();
-    }
-    return result;
-}
-
 namespace {
-
-// Where the statement's own ORDER BY starts (outside quotes and parentheses), or -1.
-qsizetype topLevelOrderBy(const QString &sql)
-{
-    int depth = 0;
-    qsizetype found = -1;
-    const qsizetype n = sql.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = sql.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            const qsizetype end = sql.indexOf(c, i + 1);
-            i = end < 0 ? n : end;
-        } else if (c == QLatin1Char('(')) {
-            ++depth;
-        } else if (c == QLatin1Char(')')) {
-            --depth;
-        } else if (depth == 0 && (c == QLatin1Char('o') || c == QLatin1Char('O'))
-                   && (i == 0 || !sql.at(i - 1).isLetterOrNumber())
-                   && sql.mid(i, 5).compare(QLatin1String("order"), Qt::CaseInsensitive) == 0) {
-            qsizetype j = i + 5;
-            if (j < n && sql.at(j).isSpace()) {
-                while (j < n && sql.at(j).isSpace())
-                    ++j;
-                if (sql.mid(j, 2).compare(QLatin1String("by"), Qt::CaseInsensitive) == 0
-                    && (j + 2 >= n || !sql.at(j + 2).isLetterOrNumber()))
-                    found = i;
-            }
-        }
-    }
-    return found;
-}
 
 // The terms of an ORDER BY clause, split at the commas outside parentheses and quotes.
 QStringList orderTerms(const QString &clause)
@@ -155,17 +114,9 @@ QStringList orderTerms(const QString &clause)
 
 } // namespace
 
-QString EmbeddedBackend::orderedAsDerivedTable(const QString &sql)
-{
-    const qsizetype found = topLevelOrderBy(sql);
-    if (found < 0)
-        return QString();
-    return QStringLiteral("select * from (") + sql.left(found) + QStringLiteral(") ") + sql.mid(found);
-}
-
 QString EmbeddedBackend::orderedLikeTheServer(const QString &sql)
 {
-    const qsizetype found = topLevelOrderBy(sql);
+    const qsizetype found = db::sql::topLevelOrderBy(sql);
     if (found < 0)
         return sql;
     const qsizetype by = sql.indexOf(QLatin1String("by"), found + 5, Qt::CaseInsensitive);

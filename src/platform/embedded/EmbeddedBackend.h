@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/db/Backend.h"
+#include "platform/db/ServerRules.h"
 
 #include <QHash>
 #include <QSet>
@@ -41,10 +42,10 @@ public:
 
     // The server's name for a result column: upper case, blanks dropped, so the
     // expression f_name||' '||l_name is named F_NAME||''||L_NAME.
-    static QString derivedColumnName(const QString &name);
+    static QString derivedColumnName(const QString &name) { return db::sql::derivedColumnName(name); }
     // A statement ordered by names of its select list, rewritten to order its result as
     // a derived table (for servers that cannot tell the list's names from the tables').
-    static QString orderedAsDerivedTable(const QString &sql);
+    static QString orderedAsDerivedTable(const QString &sql) { return db::sql::orderedAsDerivedTable(sql); }
     // A statement whose ORDER BY puts missing values where the real server does: last in
     // ascending order, first in descending order.
     static QString orderedLikeTheServer(const QString &sql);

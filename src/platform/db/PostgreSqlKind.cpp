@@ -1,0 +1,213 @@
+#include "platform/db/PostgreSqlKind.h"
+
+#include "platform/db/Params.h"
+#include "platform/db/ServerRules.h"
+#include "platform/embedded/AccountNames.h"
+#include "platform/embedded/AccountStatements.h"
+
+#include <QDateTime>
+#include <QSqlField>
+
+namespace db {
+
+namespace {
+
+// The server's type of a long text.
+constexpr int textType = 25;
+// The server's SQLSTATE for a column reference that is ambiguous.
+const QString ambiguousColumn = QStringLiteral("42702");
+
+Dialect postgreSqlDialect()
+{
+    Dialect d;
+    d.kind = QStringLiteral("postgres");
+    d.newKey = Dialect::NewKey::Returning;
+    return d;
+}
+
+QString quotedName(const QString &oracleName)
+{
+    QString name = PostgreSqlKind::serverName(oracleName);
+    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// A grantee: PUBLIC is every role, never a role of that name.
+QString granteeName(const QString &oracleName)
+{
+    return oracleName == QLatin1String("PUBLIC") ? QStringLiteral("public") : quotedName(oracleName);
+}
+
+QString literal(QString text)
+{
+    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
+
+QString joined(const QStringList &names, QString (*quote)(const QString &))
+{
+    QStringList result;
+    result.reserve(names.size());
+    for (const QString &n : names)
+        result.append(quote(n));
+    return result.join(QStringLiteral(", "));
+}
+
+QString objectName(const embedded::AccountStatement &st)
+{
+    return st.owner.isEmpty() ? quotedName(st.object) : quotedName(st.owner) + QLatin1Char('.') + quotedName(st.object);
+}
+
+} // namespace
+
+PostgreSqlKind::PostgreSqlKind() : ServerKind(postgreSqlDialect())
+{
+    savepointPerStatement = true;
+    // Whole results tell the tables their columns come from.
+    forwardOnly = false;
+}
+
+QString PostgreSqlKind::serverName(const QString &oracleName)
+{
+    for (QChar c : oracleName) {
+        if (c.isLower())
+            return oracleName;
+    }
+    return oracleName.toLower();
+}
+
+QString PostgreSqlKind::loginName(const QString &typed) const
+{
+    return serverName(embedded::names::fromTyped(typed));
+}
+
+QString PostgreSqlKind::translate(const QString &statement) const
+{
+    using Kind = embedded::AccountStatement::Kind;
+    if (!embedded::AccountStatement::recognizes(statement))
+        return statement;
+    embedded::AccountStatement st;
+    try {
+        st = embedded::AccountStatement::parse(statement);
+    } catch (const DbError &) {
+        return statement; // not one of Oracle's account statements: the server answers it
+    }
+    switch (st.kind) {
+    case Kind::CreateUser:
+        // Tablespaces belong to tables on this server, not to accounts.
+        return QStringLiteral("create role %1 login password %2").arg(quotedName(st.name), literal(st.password));
+    case Kind::AlterUser:
+        return QStringLiteral("alter role %1 password %2").arg(quotedName(st.name), literal(st.password));
+    case Kind::DropUser:
+        // The dictionary schema's helper drops what was granted to the account with it,
+        // and with cascade what it owns.
+        return QStringLiteral("select sys.drop_user(%1, %2)")
+            .arg(literal(serverName(st.name)), st.cascade ? QStringLiteral("true") : QStringLiteral("false"));
+    case Kind::CreateRole:
+        return QStringLiteral("create role %1").arg(quotedName(st.name));
+    case Kind::DropRole:
+        return QStringLiteral("drop role %1").arg(quotedName(st.name));
+    case Kind::GrantRoles:
+        return QStringLiteral("grant %1 to %2%3")
+            .arg(joined(st.privileges, quotedName), joined(st.grantees, granteeName),
+                 st.adminOption ? QStringLiteral(" with admin option") : QString());
+    case Kind::RevokeRoles: {
+        // A revoke of what was not granted fails, as on Oracle; the server would only warn.
+        QStringList calls;
+        for (const QString &g : st.grantees) {
+            for (const QString &role : st.privileges)
+                calls.append(QStringLiteral("sys.revoke_role(%1, %2)").arg(literal(serverName(role)), literal(serverName(g))));
+        }
+        return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
+    }
+    case Kind::GrantObject:
+    case Kind::RevokeObject:
+        break;
+    }
+    const bool execute = st.privileges == QStringList{QStringLiteral("EXECUTE")};
+    if (st.kind == Kind::RevokeObject && execute) {
+        QStringList calls;
+        for (const QString &g : st.grantees)
+            calls.append(QStringLiteral("sys.revoke_execute(%1, %2)").arg(literal(objectName(st)), literal(serverName(g))));
+        return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
+    }
+    QStringList privileges;
+    for (const QString &p : std::as_const(st.privileges))
+        privileges.append(p.toLower());
+    const QString object = (execute ? QStringLiteral("routine ") : QString()) + objectName(st);
+    if (st.kind == Kind::GrantObject)
+        return QStringLiteral("grant %1 on %2 to %3").arg(privileges.join(QStringLiteral(", ")), object, joined(st.grantees, granteeName));
+    return QStringLiteral("revoke %1 on %2 from %3").arg(privileges.join(QStringLiteral(", ")), object, joined(st.grantees, granteeName));
+}
+
+bool PostgreSqlKind::prepares(const QString &text) const
+{
+    static const QStringList preparable{QStringLiteral("SELECT"), QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
+                                        QStringLiteral("DELETE"), QStringLiteral("WITH"),   QStringLiteral("VALUES"),
+                                        QStringLiteral("MERGE")};
+    return preparable.contains(sql::firstKeyword(text));
+}
+
+QVariant PostgreSqlKind::boundValue(const QVariant &value) const
+{
+    if (value.typeId() == QMetaType::QDateTime) {
+        const QDateTime local = value.toDateTime().toLocalTime();
+        return local.toString(local.time().msec() != 0 ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
+                                                       : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+    return value;
+}
+
+QVariant PostgreSqlKind::fetchedValue(const QVariant &value) const
+{
+    if (value.typeId() != QMetaType::QDateTime || value.isNull())
+        return value;
+    const QDateTime dt = value.toDateTime();
+    switch (dt.timeSpec()) {
+    case Qt::LocalTime:
+        return value;
+    case Qt::UTC:
+        // A value without a zone that the driver took for UTC: its digits are the time.
+        return QDateTime(dt.date(), dt.time());
+    default:
+        return dt.toLocalTime();
+    }
+}
+
+QList<ColumnInfo> PostgreSqlKind::columns(const QString &statement, const QSqlRecord &record) const
+{
+    const QStringList items = sql::selectListItems(statement);
+    const bool byItems = items.size() == record.count();
+    QList<ColumnInfo> result;
+    result.reserve(record.count());
+    for (int i = 0; i < record.count(); ++i) {
+        const QSqlField f = record.field(i);
+        ColumnInfo c;
+        const QString derived = byItems ? sql::derivedNameOf(items.at(i)) : QString();
+        c.name = derived.isEmpty() ? f.name().toUpper() : derived;
+        c.type = typeOf(f);
+        if (c.type == FieldType::String) {
+            if (f.typeID() == textType && f.length() < 0 && !f.tableName().isEmpty())
+                c.type = FieldType::Memo;
+            else
+                c.size = std::max(0, f.length());
+        }
+        result.append(c);
+    }
+    return result;
+}
+
+QString PostgreSqlKind::retryOf(const QString &text, const DbError &error) const
+{
+    if (error.state() != ambiguousColumn)
+        return QString();
+    return sql::orderedAsDerivedTable(text, QStringLiteral("ordered_result"));
+}
+
+DbError PostgreSqlKind::errorOf(const QSqlError &error) const
+{
+    const DbError e = ServerKind::errorOf(error);
+    return DbError(e.text(), 0, e.state());
+}
+
+} // namespace db

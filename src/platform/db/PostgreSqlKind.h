@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/db/ServerKind.h"
+
+namespace db {
+
+// A PostgreSQL server with the administration schema, orafce and the small dictionary
+// schema of schema/postgresql. Every difference from the real Oracle server that the
+// system's statements meet is here:
+// - names: the server folds unquoted names to lower case where Oracle folds them to upper
+//   case, so an account MARI (or "MARI") is the role mari, and a name with lower-case
+//   letters, such as "Kaja", stays as written (loginName, serverName);
+// - account statements: Oracle's are translated into the server's own (translate), read
+//   by the embedded server's reader of those statements; a statement that does not read
+//   goes as written, for the server to answer;
+// - the driver prepares a statement with PREPARE, which takes only queries and row
+//   changes: any other statement is sent unprepared (prepares);
+// - a date is bound as the wall-clock time of the client's own zone, without a zone, as
+//   Oracle's DATE holds it; the driver would send the time in UTC with its zone, and the
+//   server would store another hour (boundValue, fetchedValue);
+// - a column that is an expression is named as Oracle names it, not ?column? (columns);
+// - a long text column of a table (text) is a memo field (columns);
+// - an ORDER BY expression naming a column that both the select list and the joined
+//   tables have is refused as ambiguous: the statement is tried once more as an aliased
+//   derived table ordered outside (retryOf);
+// - a failed statement spoils the whole transaction: each statement inside one runs
+//   under its own savepoint, as Oracle rolls back a failed statement alone
+//   (savepointPerStatement);
+// - the error keeps the SQLSTATE, which is no number (errorOf).
+class PostgreSqlKind : public ServerKind {
+public:
+    PostgreSqlKind();
+
+    // The server's name for a name of an account, role, schema or program unit as
+    // Oracle reads it (upper case, or as written within double quotes).
+    static QString serverName(const QString &oracleName);
+
+    QString loginName(const QString &typed) const override;
+    QString translate(const QString &statement) const override;
+    bool prepares(const QString &text) const override;
+    QVariant boundValue(const QVariant &value) const override;
+    QVariant fetchedValue(const QVariant &value) const override;
+    QList<ColumnInfo> columns(const QString &statement, const QSqlRecord &record) const override;
+    QString retryOf(const QString &text, const DbError &error) const override;
+    DbError errorOf(const QSqlError &error) const override;
+};
+
+} // namespace db

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/db/Backend.h"
+#include "platform/db/DbError.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+namespace db {
+
+// How one kind of real server reached through a Qt SQL driver takes the system's
+// statements and answers them. The statements are written for the real Oracle server;
+// this kind, the one for Oracle, sends everything exactly as written. A server of another
+// kind holds every difference in its own object: the backend asks it and never tests a
+// driver's name.
+class ServerKind {
+public:
+    ServerKind();
+    virtual ~ServerKind();
+    ServerKind(const ServerKind &) = delete;
+    ServerKind &operator=(const ServerKind &) = delete;
+
+    // The kind of server a driver of the servers file reaches.
+    static std::unique_ptr<ServerKind> forDriver(const QString &driver);
+
+    const Dialect &dialect() const { return m_dialect; }
+
+    // Each statement inside a transaction runs under a savepoint of its own, so that a
+    // statement that fails is undone alone and the transaction goes on, as it does on a
+    // server that rolls back failed statements by itself.
+    bool savepointPerStatement = false;
+    // Results are read row by row as they come; otherwise whole, with the tables their
+    // columns come from.
+    bool forwardOnly = true;
+
+    // The login name to send for a name as the user typed it.
+    virtual QString loginName(const QString &typed) const;
+    // The text the server is to receive for one statement of the system.
+    virtual QString translate(const QString &statement) const;
+    // Whether a text goes to the server prepared, its parameters bound; otherwise it is
+    // sent as it is and takes no parameters.
+    virtual bool prepares(const QString &text) const;
+    // A parameter's value as it is bound.
+    virtual QVariant boundValue(const QVariant &value) const;
+    // A value of a result as the engine keeps it.
+    virtual QVariant fetchedValue(const QVariant &value) const;
+    // The columns of a result: the names and types the engine gives its fields.
+    virtual QList<ColumnInfo> columns(const QString &statement, const QSqlRecord &record) const;
+    // The text to try once more after the server refused a text with that error; empty
+    // when the refusal stands.
+    virtual QString retryOf(const QString &text, const DbError &error) const;
+    // The engine's error for a driver's.
+    virtual DbError errorOf(const QSqlError &error) const;
+
+protected:
+    explicit ServerKind(const Dialect &dialect);
+
+    // The field type a driver's description of a column implies.
+    static FieldType typeOf(const QSqlField &field);
+
+private:
+    Dialect m_dialect;
+};
+
+} // namespace db

@@ -1,0 +1,259 @@
+#include "TempServers.h"
+
+#include "data/Statements.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Field.h"
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+
+#include <QTest>
+
+using testsupport::TempServers;
+using testsupport::column;
+
+// A session on a server as the windows rely on it, the same on every server kind: login
+// names, transactions, dates in the client's zone, the names and types of columns, the
+// account statements and the server's errors.
+class TestSessions : public QObject {
+    Q_OBJECT
+private slots:
+    void loginNamesAreReadAsTheServerReadsThem();
+    void aFailedStatementLeavesTheTransactionUsable();
+    void aFailedCommitEndsTheTransaction();
+    void aDateKeepsTheClientsWallClockTime();
+    void columnsAreNamedAndTypedAsTheWindowsExpect();
+    void aStatementRefusedAsAmbiguousIsOrderedOutside();
+    void accountStatementsAndTheirRefusals();
+    void theServersErrorKeepsItsCode();
+};
+
+namespace {
+
+db::DbError errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const db::DbError &e) {
+        return e;
+    }
+    return db::DbError(QString());
+}
+
+int count(db::Connection &c, const QString &sql)
+{
+    return int(c.backend().select(sql, {}).rows.front().value(0).toDouble());
+}
+
+} // namespace
+
+void TestSessions::loginNamesAreReadAsTheServerReadsThem()
+{
+    TempServers servers;
+    for (const char *login : {"vortalix", "VORTALIX", " Vortalix "})
+        QVERIFY2(servers.connect(QLatin1String(login))->connected(), login);
+    QVERIFY(!errorOf([&] { servers.connect(QStringLiteral("VORTALIX"), QStringLiteral("LUMIVAR")); }).text().isEmpty());
+    // A name quoted with letters of both cases keeps them, and is another account than
+    // the same letters unquoted.
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    system->backend().execute(QStringLiteral("create user \"Kaja\" identified by Pw1"), {});
+    QVERIFY(servers.connect(QStringLiteral("\"Kaja\""), QStringLiteral("Pw1"))->connected());
+    QVERIFY(!errorOf([&] { servers.connect(QStringLiteral("Kaja"), QStringLiteral("Pw1")); }).text().isEmpty());
+    QCOMPARE(column(*system, QStringLiteral("select username from all_users where upper(username) = 'KAJA'")),
+             QStringList{QStringLiteral("Kaja")});
+    // The dictionary shows the other accounts as the server reads their names.
+    QVERIFY(column(*system, QStringLiteral("select username from all_users")).contains(QStringLiteral("VORTALIX")));
+    system->backend().execute(QStringLiteral("drop user \"Kaja\" cascade"), {});
+    QVERIFY(column(*system, QStringLiteral("select username from all_users where upper(username) = 'KAJA'")).isEmpty());
+}
+
+void TestSessions::aFailedStatementLeavesTheTransactionUsable()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    const QString insert = QStringLiteral("insert into user_prog_db (username, vortalix_prog_id, database_id, ordinal) "
+                                          "values (:u, 3, 2, 0)");
+    {
+        db::Transaction t(*c);
+        QCOMPARE(c->backend().execute(insert, {{QStringLiteral("u"), QStringLiteral("NEWONE")}}), 1);
+        // A grant that is there already is refused; only that statement is undone.
+        QVERIFY(!errorOf([&] { c->backend().execute(insert, {{QStringLiteral("u"), QStringLiteral("NEWONE")}}); })
+                     .text().isEmpty());
+        QCOMPARE(c->backend().execute(insert, {{QStringLiteral("u"), QStringLiteral("NEWTWO")}}), 1);
+        t.commit();
+    }
+    QVERIFY(!c->inTransaction());
+    QCOMPARE(column(*c, QStringLiteral("select username from user_prog_db where vortalix_prog_id = 3 and database_id = 2 "
+                                       "order by username")),
+             (QStringList{QStringLiteral("NEWONE"), QStringLiteral("NEWTWO")}));
+    // A transaction rolled back leaves nothing, the refused statement's savepoint included.
+    {
+        db::Transaction t(*c);
+        c->backend().execute(insert, {{QStringLiteral("u"), QStringLiteral("NEWTHREE")}});
+        QVERIFY(!errorOf([&] { c->backend().select(QStringLiteral("select nosuch from user_prog_db"), {}); }).text().isEmpty());
+    }
+    QCOMPARE(count(*c, QStringLiteral("select count(*) from user_prog_db where username = 'NEWTHREE'")), 0);
+}
+
+void TestSessions::aFailedCommitEndsTheTransaction()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    // A reference checked only at the commit.
+    c->backend().execute(QStringLiteral("create table vortalix.deferred_check (company numeric references "
+                                        "v_sysparams (v_company) deferrable initially deferred)"),
+                         {});
+    c->startTransaction();
+    c->backend().execute(QStringLiteral("insert into vortalix.deferred_check (company) values (999)"), {});
+    c->backend().execute(QStringLiteral("insert into user_prog_db (username, vortalix_prog_id, database_id, ordinal) "
+                                        "values ('LOST', 3, 2, 0)"),
+                         {});
+    const db::DbError refused = errorOf([&] { c->commit(); });
+    QVERIFY2(!refused.text().isEmpty(), "the commit was not refused");
+    QVERIFY(!c->inTransaction());
+    // Nothing of the transaction was kept, and the next one starts and ends as usual.
+    QCOMPARE(count(*c, QStringLiteral("select count(*) from vortalix.deferred_check")), 0);
+    QCOMPARE(count(*c, QStringLiteral("select count(*) from user_prog_db where username = 'LOST'")), 0);
+    c->startTransaction();
+    c->backend().execute(QStringLiteral("insert into vortalix.deferred_check (company) values (1)"), {});
+    c->commit();
+    QCOMPARE(count(*c, QStringLiteral("select count(*) from vortalix.deferred_check")), 1);
+}
+
+void TestSessions::aDateKeepsTheClientsWallClockTime()
+{
+    // CTest runs this test in a zone other than the servers' UTC.
+    QVERIFY2(QDateTime(QDate(2024, 5, 31), QTime(0, 0)).offsetFromUtc() != 0, "run with TZ=Europe/Tallinn");
+    TempServers servers;
+    auto c = servers.connect();
+    // The companies window names a row by all its old values, dates among them.
+    db::Table companies;
+    companies.setConnection(c.get());
+    companies.setTableName(statements::SysParamsTable);
+    companies.setIndexFieldNames(QStringLiteral("V_COMPANY"));
+    companies.setUpdateMode(db::Table::UpdateMode::WhereAll);
+    companies.open();
+    QVERIFY(companies.findKey(1.0));
+    QCOMPARE(companies.fieldByName(QStringLiteral("SYSTEM_DATE")).dataType(), db::FieldType::DateTime);
+    QCOMPARE(companies.fieldByName(QStringLiteral("SYSTEM_DATE")).asDateTime(), QDateTime(QDate(2024, 5, 31), QTime(0, 0)));
+    companies.edit();
+    companies.fieldByName(QStringLiteral("COMPANY_NAME")).setAsString(QStringLiteral("Vortalix Bank plc"));
+    const QString saved = errorOf([&] { companies.post(); }).text();
+    QVERIFY2(saved.isEmpty(), qPrintable(saved));
+    companies.edit();
+    companies.fieldByName(QStringLiteral("REPORT_DATE")).setAsDateTime(QDateTime(QDate(2024, 6, 1), QTime(23, 30)));
+    const QString savedAgain = errorOf([&] { companies.post(); }).text();
+    QVERIFY2(savedAgain.isEmpty(), qPrintable(savedAgain));
+    // Another session reads the times as typed, and finds the row by them.
+    auto other = servers.connect();
+    const db::BoundParams at{{QStringLiteral("d"), QDateTime(QDate(2024, 6, 1), QTime(23, 30))}};
+    const db::ResultSet rs = other->backend().select(
+        QStringLiteral("select company_name, report_date from v_sysparams where v_company = 1 and report_date = :d"), at);
+    QCOMPARE(int(rs.rows.size()), 1);
+    QCOMPARE(rs.rows.front().value(0).toString(), QStringLiteral("Vortalix Bank plc"));
+    QCOMPARE(db::Field::dateTimeOf(rs.rows.front().value(1)), QDateTime(QDate(2024, 6, 1), QTime(23, 30)));
+    // A row another session changed meanwhile is refused by all its old values.
+    other->backend().execute(QStringLiteral("update v_sysparams set report_date = :d where v_company = 1"),
+                             {{QStringLiteral("d"), QDateTime(QDate(2024, 6, 2), QTime(0, 0))}});
+    companies.edit();
+    companies.fieldByName(QStringLiteral("FIRMA_NIMI")).setAsString(QStringLiteral("Vortalix Pank"));
+    const db::DbError refused = errorOf([&] { companies.post(); });
+    QVERIFY2(refused.text().contains(QLatin1String("changed or deleted by another user")), qPrintable(refused.text()));
+}
+
+void TestSessions::columnsAreNamedAndTypedAsTheWindowsExpect()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    const db::ResultSet rs = c->backend().select(
+        QStringLiteral("select personnel_id, f_name||' '||l_name, lower(l_name) low, upper(f_name) "
+                       "from vortalix.personnel order by personnel_id"),
+        {});
+    QStringList names;
+    for (const db::ColumnInfo &column : rs.columns)
+        names.append(column.name);
+    QCOMPARE(names, (QStringList{QStringLiteral("PERSONNEL_ID"), QStringLiteral("F_NAME||''||L_NAME"), QStringLiteral("LOW"),
+                                 QStringLiteral("UPPER(F_NAME)")}));
+    QCOMPARE(rs.rows.front().value(1).toString(), QStringLiteral("Mari Maasikas"));
+    QCOMPARE(rs.columns.at(0).type, db::FieldType::Float);
+    QCOMPARE(rs.columns.at(1).type, db::FieldType::String);
+    // A long text of a table is a memo; texts with a size keep it.
+    const db::ResultSet programs = c->backend().select(QStringLiteral("select icon, prog_name, prog_last_comp from vortalix_prog"), {});
+    QCOMPARE(programs.columns.at(0).type, db::FieldType::Memo);
+    QCOMPARE(programs.columns.at(1).type, db::FieldType::String);
+    QCOMPARE(programs.columns.at(1).size, 255);
+    QCOMPARE(programs.columns.at(2).type, db::FieldType::DateTime);
+    // Letters beyond ASCII change case too.
+    QCOMPARE(column(*c, QStringLiteral("select lower(l_name) from personnel where personnel_id = 110")),
+             QStringList{QStringLiteral("pärn")});
+}
+
+void TestSessions::aStatementRefusedAsAmbiguousIsOrderedOutside()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    db::Query q;
+    q.setConnection(c.get());
+    q.setSql(statements::QueryUsr);
+    q.paramByName(QStringLiteral("usr")).setAsString(QStringLiteral("ma%"));
+    q.paramByName(QStringLiteral("dname")).setAsString(QStringLiteral("VORTA"));
+    // Inside a transaction too, where the refusal must not spoil what follows.
+    db::Transaction t(*c);
+    q.open();
+    QStringList rows;
+    for (q.first(); !q.eof(); q.next())
+        rows.append(q.fieldByName(QStringLiteral("USERNAME")).asString() + QLatin1Char(' ')
+                    + q.fieldByName(QStringLiteral("PROG_EXE")).asString());
+    QCOMPARE(rows, (QStringList{QStringLiteral("MARGUS NETBANK.EXE"), QStringLiteral("MARI ACCOUNTS.EXE"),
+                                QStringLiteral("MARI LOANAPP.EXE"), QStringLiteral("MARI LOANSCH.EXE"),
+                                QStringLiteral("MARI NETBANK.EXE")}));
+    q.close();
+    QCOMPARE(count(*c, QStringLiteral("select count(*) from user_prog_db")), 33);
+}
+
+void TestSessions::accountStatementsAndTheirRefusals()
+{
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    auto owner = servers.connect();
+    system->backend().execute(QStringLiteral("create user NEWBIE identified by \"First Pass\"\n"
+                                             "default tablespace users\ntemporary tablespace temp"),
+                              {});
+    owner->backend().execute(QStringLiteral("grant resource, connect, dealer to NEWBIE"), {});
+    owner->backend().execute(QStringLiteral("grant execute on vortalix.CURRENCY_RATES to NEWBIE"), {});
+    QVERIFY(servers.connect(QStringLiteral("newbie"), QStringLiteral("First Pass"))->connected());
+    QCOMPARE(column(*system, QStringLiteral("select granted_role from dba_role_privs where grantee = 'NEWBIE' "
+                                            "order by granted_role")),
+             (QStringList{QStringLiteral("CONNECT"), QStringLiteral("DEALER"), QStringLiteral("RESOURCE")}));
+    // The owner may not hand out a role it holds without the admin option, nor create one.
+    QVERIFY(!errorOf([&] { owner->backend().execute(QStringLiteral("grant dealer2 to NEWBIE"), {}); }).text().isEmpty());
+    QVERIFY(!errorOf([&] { owner->backend().execute(QStringLiteral("create role AUDITORS"), {}); }).text().isEmpty());
+    // What was not granted cannot be revoked; what was, can, once.
+    owner->backend().execute(QStringLiteral("revoke execute on vortalix.currency_rates from NEWBIE"), {});
+    QVERIFY(!errorOf([&] { owner->backend().execute(QStringLiteral("revoke execute on vortalix.currency_rates from NEWBIE"), {}); })
+                 .text().isEmpty());
+    QVERIFY(!errorOf([&] { owner->backend().execute(QStringLiteral("revoke execute on vortalix.account_balance from NEWBIE"), {}); })
+                 .text().isEmpty());
+    system->backend().execute(QStringLiteral("revoke dealer from NEWBIE"), {});
+    QVERIFY(!errorOf([&] { system->backend().execute(QStringLiteral("revoke dealer from NEWBIE"), {}); }).text().isEmpty());
+    system->backend().execute(QStringLiteral("alter user NEWBIE identified by other"), {});
+    QVERIFY(servers.connect(QStringLiteral("NEWBIE"), QStringLiteral("other"))->connected());
+    // Only a DBA drops an account; the drop takes its grants with it.
+    owner->backend().execute(QStringLiteral("grant execute on vortalix.get_customer_name to NEWBIE"), {});
+    QVERIFY(!errorOf([&] { owner->backend().execute(QStringLiteral("drop user NEWBIE cascade"), {}); }).text().isEmpty());
+    system->backend().execute(QStringLiteral("drop user NEWBIE cascade"), {});
+    QVERIFY(column(*system, QStringLiteral("select username from all_users where username = 'NEWBIE'")).isEmpty());
+    QVERIFY(!errorOf([&] { servers.connect(QStringLiteral("NEWBIE"), QStringLiteral("other")); }).text().isEmpty());
+    QVERIFY(!errorOf([&] { system->backend().execute(QStringLiteral("drop user NEWBIE cascade"), {}); }).text().isEmpty());
+}
+
+void TestSessions::theServersErrorKeepsItsCode()
+{
+    TempServers servers;
+    auto c = servers.connect();
+    const db::DbError e = errorOf([&] { c->backend().select(QStringLiteral("select * from no_such_table"), {}); });
+    QVERIFY(!e.text().isEmpty());
+    QCOMPARE(e.state(), TempServers::onPostgreSql() ? QStringLiteral("42P01") : QStringLiteral("942"));
+}
+
+QTEST_GUILESS_MAIN(TestSessions)
+#include "tst_sessions.moc"
