@@ -75,6 +75,9 @@ TFormCr::TFormCr(QWidget *parent) : controls::Form(parent)
     Memo1->setAccessibleName(QStringLiteral("Statements"));
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab goes on to the buttons: a statement needs no tab character, and the keyboard
+    // must reach OK.
+    Memo1->setTabChangesFocus(true);
     Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);

@@ -102,8 +102,13 @@ void TFormNewusers::FormShow()
 {
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    QueryPersonnel->open();
-    Table1->open();
+    try {
+        QueryPersonnel->open();
+        Table1->open();
+    } catch (...) {
+        FormClose(); // the window does not appear; the next showing reads both again
+        throw;
+    }
     Posted = false;
     // The picker names the person the window opened on.
     if (!QueryPersonnel->isEmpty())

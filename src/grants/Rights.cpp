@@ -126,6 +126,14 @@ TDualListDlg::TDualListDlg(QWidget *parent) : controls::Form(parent)
     IncAllBtn = moveButton(this, QStringLiteral("IncAllBtn"), QStringLiteral(">>"));
     ExcludeBtn = moveButton(this, QStringLiteral("ExcludeBtn"), QStringLiteral("<"));
     ExAllBtn = moveButton(this, QStringLiteral("ExAllBtn"), QStringLiteral("<<"));
+    // The arrows say to a screen reader what they move; the lists carry their labels'
+    // names, since a list does not take its name from a label.
+    IncludeBtn->setAccessibleName(QStringLiteral("Add selected users"));
+    IncAllBtn->setAccessibleName(QStringLiteral("Add all users"));
+    ExcludeBtn->setAccessibleName(QStringLiteral("Remove selected users"));
+    ExAllBtn->setAccessibleName(QStringLiteral("Remove all users"));
+    SrcList->setAccessibleName(QStringLiteral("user List"));
+    DstList->setAccessibleName(QStringLiteral("Destination List"));
 
     CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));

@@ -7,6 +7,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 TFormChoseDB *FormChoseDB = nullptr;
 
 TFormChoseDB::TFormChoseDB(QWidget *parent) : controls::Form(parent)
@@ -32,6 +35,14 @@ TFormChoseDB::TFormChoseDB(QWidget *parent) : controls::Form(parent)
     centred.setAlignment(Qt::AlignHCenter);
     Memo1->document()->setDefaultTextOption(centred);
     Memo1->setPlainText(QStringLiteral("\nChoose database from where to \ncopy all grants for chosen user"));
+    // The three lines stay whole however narrow the dialog is made: the memo keeps the
+    // width of its longest line and its height of three lines.
+    Memo1->setLineWrapMode(QTextEdit::NoWrap);
+    const int margins = 2 * int(std::ceil(Memo1->document()->documentMargin())) + 2 * Memo1->frameWidth();
+    int widest = 0;
+    for (const QString &line : Memo1->toPlainText().split(QLatin1Char('\n')))
+        widest = std::max(widest, Memo1->fontMetrics().horizontalAdvance(line));
+    Memo1->setMinimumWidth(widest + margins + 4);
     Memo1->setFixedHeight(Memo1->fontMetrics().lineSpacing() * 3 + 12);
 
     DBLookupListBox1 = new controls::DBLookupListBox(this);

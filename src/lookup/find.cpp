@@ -34,6 +34,7 @@ TFormFind::TFormFind(QWidget *parent) : controls::Form(parent)
     EditFind = new QLineEdit(QStringLiteral("%"), this);
     EditFind->setObjectName(QStringLiteral("EditFind"));
     controls::setCharCase(EditFind, controls::CharCase::Lower);
+    EditFind->setAccessibleName(QStringLiteral("Search text")); // the field has no label
     RadioButtonExe = new QRadioButton(QStringLiteral("EXE. name"), this);
     RadioButtonExe->setObjectName(QStringLiteral("RadioButtonExe"));
     RadioButtonExe->setChecked(true);
@@ -48,6 +49,7 @@ TFormFind::TFormFind(QWidget *parent) : controls::Form(parent)
     DBGrid1->setDataSource(DataSource1);
     DBGrid1->setReadOnly(true);
     DBGrid1->setRowSelect(true);
+    DBGrid1->setAccessibleName(QStringLiteral("Found"));
 
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));

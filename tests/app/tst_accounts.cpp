@@ -4,6 +4,7 @@
 #include "accounts/createDrop.h"
 #include "accounts/newusers.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 
@@ -161,6 +162,7 @@ private slots:
     void aProgramUnitNameThatIsNotPlain();
     void theWindowKeepsItsWidth();
     void pressingAMoveButtonWithNothingChosen();
+    void assistiveToolsAndTheKeyboardReachEveryChoice();
 };
 
 void TestAccounts::theDictionaryOfUsersAndDatabases()
@@ -693,6 +695,35 @@ void TestAccounts::pressingAMoveButtonWithNothingChosen()
     }
     QVERIFY(items(FormCreateUser->DBLookupListBox1).contains(QStringLiteral("NEWBIE")));
     QCOMPARE(FormCreateUser->Label3->text(), QStringLiteral(" MARI"));
+}
+
+void TestAccounts::assistiveToolsAndTheKeyboardReachEveryChoice()
+{
+    MainWindowFixture f;
+    openWithoutMari(f);
+    // A screen reader selects a user: that user is shown, and is the one acted on.
+    QAccessibleInterface *users = QAccessible::queryAccessibleInterface(FormCreateUser->DBLookupListBox1);
+    QVERIFY(users && users->tableInterface());
+    QVERIFY(users->tableInterface()->selectRow(int(dealers.indexOf(QStringLiteral("KATRIN")))));
+    QCOMPARE(FormCreateUser->Label3->text(), QStringLiteral(" KATRIN"));
+    QCOMPARE(FormCreateUser->SelectedUser(), QStringLiteral("KATRIN"));
+    QCOMPARE(items(FormCreateUser->ListBox1), QStringList{QStringLiteral("TEST")});
+    users->tableInterface()->selectRow(int(dealers.indexOf(QStringLiteral("MARI"))));
+    QCOMPARE(FormCreateUser->SelectedUser(), QStringLiteral("MARI"));
+
+    // In the runner Tab leaves the statements for the buttons, typing no tab into them,
+    // and Enter there is OK.
+    create({QStringLiteral("TEST")}, [] {
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(FormCr->Memo1));
+        const QString statements = FormCr->Memo1->toPlainText();
+        QTest::keyClick(FormCr->Memo1, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(FormCr->BitBtn1));
+        QCOMPARE(FormCr->Memo1->toPlainText(), statements);
+        QTest::keyClick(FormCr->BitBtn1, Qt::Key_Return);
+    });
+    QVERIFY(!FormCr->isVisible());
+    QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("MARI")));
+    QVERIFY(f.messages.entries().isEmpty());
 }
 
 QTEST_MAIN(TestAccounts)

@@ -338,6 +338,12 @@ void TestCompanies::aRowChangedByAnotherUserIsNotOverwritten()
         QCOMPARE(f.messages.texts(MessageKind::Error).size(), 1);
         QCOMPARE(t->state(), db::DataSetState::Edit);
         QCOMPARE(t->recNo(), 1);
+        // The grid shows the row that stays in editing, and no other, as the selected one.
+        QCOMPARE(FormDBs->DBGrid1->currentIndex().row(), 1);
+        const QModelIndexList selected = FormDBs->DBGrid1->selectionModel()->selectedIndexes();
+        QVERIFY(!selected.isEmpty());
+        for (const QModelIndex &index : selected)
+            QCOMPARE(index.row(), 1);
         // A row nobody else touched is saved, dates and all.
         t->cancel();
         f.messages.clear();

@@ -2,6 +2,7 @@
 
 #include "lookup/find.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 
 namespace {
@@ -62,6 +63,11 @@ void TestFind::theWindow()
     QCOMPARE(FormFind->BitBtn3->text(), QStringLiteral("Otsi"));
     QVERIFY(FormFind->BitBtn3->isDefault());
     QVERIFY(!FormFind->ResultQuery);
+    // A screen reader can name every control that takes the focus.
+    for (QWidget *w : FormFind->findChildren<QWidget *>()) {
+        if (w->focusPolicy() != Qt::NoFocus && w->isVisibleTo(FormFind))
+            QVERIFY2(!QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
+    }
     // Letters typed in capitals arrive in small letters.
     FormFind->EditFind->clear();
     FormFind->EditFind->setFocus();

@@ -2,6 +2,7 @@
 
 #include "accounts/newusers.h"
 
+#include <QAccessible>
 #include <QScreen>
 
 using controls::MessageKind;
@@ -52,6 +53,8 @@ private slots:
     void aPersonWithoutACustomerRowGetsOne();
     void escapeLeavesThroughTheCloseButton();
     void aRefusedSaveStillCloses();
+    void aNameSetByAnAssistiveToolIsSaved();
+    void aFailedShowingLeavesNothingOpen();
 };
 
 void TestPersonnel::theWindowAndClosingWithoutTyping()
@@ -186,6 +189,43 @@ void TestPersonnel::aRefusedSaveStillCloses()
     QCOMPARE(f.messages.texts(MessageKind::Error).size(), 1);
     QVERIFY(!FormNewusers->Table1->active());
     QCOMPARE(storedUser(f, 107), QStringLiteral("(no row)"));
+}
+
+void TestPersonnel::aNameSetByAnAssistiveToolIsSaved()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    personnel([] {
+        choosePerson(QStringLiteral("Toomas Mets"));
+        // A screen reader's edit sets the text without typing it.
+        QAccessibleInterface *edit = QAccessible::queryAccessibleInterface(FormNewusers->DBEdit1);
+        QVERIFY(edit);
+        edit->setText(QAccessible::Value, QStringLiteral("torg"));
+        QCOMPARE(FormNewusers->DBEdit1->text(), QStringLiteral("TORG"));
+        // The company name is read-only to it as to the keyboard.
+        QAccessible::queryAccessibleInterface(FormNewusers->DBEdit2)->setText(QAccessible::Value, QStringLiteral("X"));
+        QCOMPARE(FormNewusers->DBEdit2->text(), QStringLiteral("Toomas Mets"));
+        FormNewusers->BitBtn1->click();
+    });
+    QVERIFY(FormNewusers->Posted);
+    QCOMPARE(storedUser(f, 106), QStringLiteral("TORG"));
+    QVERIFY(f.messages.entries().isEmpty());
+}
+
+void TestPersonnel::aFailedShowingLeavesNothingOpen()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    f.servers.connect()->backend().execute(QStringLiteral("drop table customer"), {});
+    {
+        testsupport::ModalDriver driver; // no window may appear
+        QVERIFY_THROWS_EXCEPTION(std::exception, FormNewusers->showModal());
+    }
+    QVERIFY(!FormNewusers->isVisible());
+    // The list of persons is closed again, so that the next showing reads it anew
+    // rather than offering the persons of this attempt.
+    QVERIFY(!FormNewusers->QueryPersonnel->active());
+    QVERIFY(!FormNewusers->Table1->active());
 }
 
 QTEST_MAIN(TestPersonnel)

@@ -4,6 +4,8 @@
 #include "grants/progpas.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QHeaderView>
 
 using controls::MessageKind;
@@ -147,6 +149,8 @@ private slots:
     void copyRefusedWithoutAChoiceOrAName();
     void aListThatCannotOpenShowsOneErrorAndOffersNoWrite();
     void aFailingWriteShowsWhatTheDatabaseHolds();
+    void anAssistiveToolGrantsTheRowItSelected();
+    void theCopyDialogByKeysAndAssistiveTools();
 };
 
 void TestProgPas::theWindowRightAfterShowing()
@@ -739,6 +743,97 @@ void TestProgPas::aFailingWriteShowsWhatTheDatabaseHolds()
              qPrintable(errors.first()));
     QVERIFY(stored(f, QStringLiteral("MARI"), 10).isEmpty());
     QVERIFY(FormProg->isVisible());
+}
+
+void TestProgPas::anAssistiveToolGrantsTheRowItSelected()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    openWindow();
+    loadUser(QStringLiteral("MARI"));
+    const QList<int> before = stored(f, QStringLiteral("MARI"), 1);
+    const int row = int(available().indexOf(QStringLiteral("Cash desk")));
+    QVERIFY(row > 0);
+    // A screen reader selects a row of "Available" and presses ">": the row it selected is
+    // the one the grid stands on, and the one granted.
+    QAccessibleInterface *grid = QAccessible::queryAccessibleInterface(FormProg->DBGrid1);
+    QVERIFY(grid && grid->tableInterface());
+    QVERIFY(grid->tableInterface()->selectRow(row));
+    QCOMPARE(current(FormProg->DBGrid1), QStringLiteral("Cash desk"));
+    QAccessibleInterface *grant = QAccessible::queryAccessibleInterface(FormProg->ExcludeBtn);
+    grant->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QList<int> expected = before;
+    expected.append(12); // Cash desk
+    std::sort(expected.begin(), expected.end());
+    // The press clicks a moment later, as a button pressed on the screen does.
+    QTRY_COMPARE(stored(f, QStringLiteral("MARI"), 1), expected);
+    QTRY_VERIFY(granted().contains(QStringLiteral("Cash desk")));
+
+    // The same in "Granted": the cell's own action selects it, "<" revokes it.
+    const int grantedRow = int(granted().indexOf(QStringLiteral("Loan schedule")));
+    QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(FormProg->DBGrid2)->tableInterface()->cellAt(grantedRow, 1);
+    QVERIFY(cell && cell->actionInterface());
+    cell->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QCOMPARE(current(FormProg->DBGrid2), QStringLiteral("Loan schedule"));
+    FormProg->IncludeBtn->click();
+    QVERIFY(!granted().contains(QStringLiteral("Loan schedule")));
+    QVERIFY(granted().contains(QStringLiteral("Current accounts")));
+    QVERIFY(f.messages.entries().isEmpty());
+}
+
+void TestProgPas::theCopyDialogByKeysAndAssistiveTools()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    auto c = f.servers.connect();
+    auto idOf = [&](const QString &name) {
+        return testsupport::column(*c, QStringLiteral("select database_id from databases where db_name = '%1'").arg(name))
+            .value(0)
+            .toDouble();
+    };
+    openWindow();
+    loadUser(QStringLiteral("MARI"));
+    // The dialog opens with no line chosen, none framed as the current one; the first
+    // arrow key chooses the first line, and Enter is OK.
+    QString first;
+    copyWith([&] {
+        QListWidget *list = FormChoseDB->DBLookupListBox1;
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(list));
+        QCOMPARE(list->currentRow(), -1);
+        QVERIFY(list->selectedItems().isEmpty());
+        QTest::keyClick(list, Qt::Key_Down);
+        first = offered().value(0);
+        QCOMPARE(list->selectedItems().size(), 1);
+        QCOMPARE(list->selectedItems().first()->text(), first);
+        QTest::keyClick(list, Qt::Key_Return);
+    });
+    QVERIFY(!FormChoseDB->isVisible());
+    QCOMPARE(FormChoseDB->ChosenDatabaseId, idOf(first));
+
+    // A screen reader selects the second line: OK copies from it.
+    QString second;
+    copyWith([&] {
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(FormChoseDB->DBLookupListBox1);
+        QVERIFY(list && list->tableInterface());
+        QVERIFY(list->tableInterface()->selectRow(1));
+        second = offered().value(1);
+        QCOMPARE(FormChoseDB->DBLookupListBox1->currentRow(), 1);
+        FormChoseDB->BitBtn2->click();
+    });
+    QCOMPARE(FormChoseDB->ChosenDatabaseId, idOf(second));
+    QVERIFY(f.messages.entries().isEmpty());
+
+    // However narrow the dialog is made, its three lines of text stay whole.
+    copyWith([] {
+        FormChoseDB->resize(1, 1);
+        QTest::qWait(10);
+        QTextEdit *memo = FormChoseDB->Memo1;
+        const QSizeF text = memo->document()->size();
+        QVERIFY2(text.height() <= memo->viewport()->height(), qPrintable(QString::number(text.height())));
+        QVERIFY2(text.width() <= memo->viewport()->width(), qPrintable(QString::number(text.width())));
+        testsupport::screenshot(FormChoseDB, QStringLiteral("choose-db-narrowest"));
+        FormChoseDB->BitBtn1->click();
+    });
 }
 
 QTEST_MAIN(TestProgPas)

@@ -2,6 +2,8 @@
 
 #include "grants/Rights.h"
 
+#include <QAccessible>
+#include <QRegularExpression>
 #include <QSet>
 
 using controls::MessageKind;
@@ -101,6 +103,13 @@ void TestRights::theDialogShowsThoseGrantedAndTheCandidates()
         QCOMPARE(DualListDlg->IncAllBtn->text(), QStringLiteral(">>"));
         QCOMPARE(DualListDlg->ExcludeBtn->text(), QStringLiteral("<"));
         QCOMPARE(DualListDlg->ExAllBtn->text(), QStringLiteral("<<"));
+        // A screen reader names the lists by their labels and the arrows by what they move.
+        for (QWidget *w : DualListDlg->findChildren<QWidget *>()) {
+            if (w->focusPolicy() != Qt::NoFocus && w->isVisibleTo(DualListDlg))
+                QVERIFY2(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).contains(QRegularExpression(QStringLiteral("[A-Za-z]"))),
+                         qPrintable(w->objectName()));
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(DualListDlg->SrcList)->text(QAccessible::Name), QStringLiteral("user List"));
         // Granted, in the order the database returns them; candidates sorted, each once
         // (KALLE holds two dealer roles), without those holding the role's admin option.
         const QStringList granted = right();

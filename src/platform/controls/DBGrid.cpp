@@ -6,7 +6,10 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMetaProperty>
+#include <QScopedValueRollback>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace controls {
 
@@ -189,6 +192,7 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel(t
             m_column = currentIndex().column();
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { fitColumns(); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { followSelection(); });
     m_model->onUpdateRecord = [this] { writeEditor(); };
 }
 
@@ -287,6 +291,61 @@ void DBGrid::follow(int row)
     m_following = false;
 }
 
+void DBGrid::followSelection()
+{
+    // An assistive tool selects a row or a cell without making it the current one: the
+    // row it selected becomes the dataset's row, as a click on it would, so that what the
+    // window acts on is the row shown as selected.
+    if (m_following)
+        return;
+    if (m_ownInput) {
+        // The grid's own keys and clicks move the current cell first and select after;
+        // when the dataset refused the move, the selection is put back on its row.
+        m_selectionAfterInput = true;
+        return;
+    }
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return;
+    const int row = selected.first().row();
+    if (std::any_of(selected.begin(), selected.end(), [row](const QModelIndex &i) { return i.row() != row; }))
+        return;
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.row() == row)
+        return;
+    const int column = selectionBehavior() == SelectRows ? (current.isValid() ? current.column() : m_column)
+                                                         : selected.first().column();
+    selectionModel()->setCurrentIndex(m_model->index(row, column), QItemSelectionModel::NoUpdate);
+}
+
+void DBGrid::ownInput(const std::function<void()> &handle)
+{
+    {
+        const QScopedValueRollback own(m_ownInput, true);
+        m_selectionAfterInput = false;
+        handle();
+    }
+    if (!m_selectionAfterInput)
+        return;
+    m_selectionAfterInput = false;
+    const db::DataSet *ds = m_model->source() ? m_model->source()->dataSet() : nullptr;
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    if (ds && ds->active() && std::any_of(selected.begin(), selected.end(), [ds](const QModelIndex &i) {
+            return i.row() != ds->recNo();
+        }))
+        follow(ds->recNo());
+}
+
+void DBGrid::mousePressEvent(QMouseEvent *event)
+{
+    ownInput([&] { QTableView::mousePressEvent(event); });
+}
+
+void DBGrid::mouseMoveEvent(QMouseEvent *event)
+{
+    ownInput([&] { QTableView::mouseMoveEvent(event); });
+}
+
 void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);
@@ -338,7 +397,7 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
             return;
         }
     }
-    QTableView::keyPressEvent(event);
+    ownInput([&] { QTableView::keyPressEvent(event); });
 }
 
 void DBGrid::focusOutEvent(QFocusEvent *event)

@@ -74,15 +74,22 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void follow(int row);
+    void followSelection();
+    // Runs the view's own handling of a key or a click.
+    void ownInput(const std::function<void()> &handle);
     void fitColumns();
     void writeEditor();
 
     DataSetModel *m_model;
     bool m_following = false;
+    bool m_ownInput = false;
+    bool m_selectionAfterInput = false;
     int m_column = 0; // the column of the current cell, kept across a reset of the rows
 };
 

@@ -160,6 +160,28 @@ DBLookupListBox::DBLookupListBox(QWidget *parent) : QListWidget(parent)
         if (!m_rebuilding)
             choose(row);
     });
+    // An assistive tool selects a line without making it the current one: the line it
+    // selected is chosen, as a click on it would choose it.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_rebuilding)
+            return;
+        const QList<QListWidgetItem *> selected = selectedItems();
+        if (selected.size() == 1 && row(selected.first()) != currentRow())
+            setCurrentItem(selected.first());
+    });
+}
+
+void DBLookupListBox::focusInEvent(QFocusEvent *event)
+{
+    // Taking the focus chooses nothing: the list would otherwise make its first line the
+    // current one, framed as if chosen while it is not, and the first arrow key would
+    // pass over it.
+    const bool noneChosen = currentRow() < 0;
+    m_rebuilding = true;
+    QListWidget::focusInEvent(event);
+    if (noneChosen && currentItem() && !currentItem()->isSelected())
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    m_rebuilding = false;
 }
 
 void DBLookupListBox::setListSource(db::DataSource *source)

@@ -71,8 +71,11 @@ public:
     void choose(int row);
 
 signals:
-    // A line was chosen by mouse or keys.
+    // A line was chosen by mouse, keys or an assistive tool.
     void chosen();
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     void rebuild();

@@ -98,9 +98,16 @@ DBEdit::DBEdit(QWidget *parent) : QLineEdit(parent)
 {
     m_link.onChange = [this] { display(); };
     m_link.onUpdate = [this] { write(); };
-    connect(this, &QLineEdit::textEdited, this, [this] {
+    // Every change of the text that is not the control's own showing of the field is the
+    // user's: typed, pasted, or set by an assistive tool (which sets the text without
+    // the line edit reporting it as edited).
+    connect(this, &QLineEdit::textChanged, this, [this] {
         if (m_displaying)
             return;
+        if (isReadOnly()) {
+            display(); // an assistive tool may set the text of a read-only edit too
+            return;
+        }
         const QString typed = text();
         const int cursor = cursorPosition();
         if (!beginTyping(m_link, typed, [this] { return text(); }, [&] {
@@ -262,7 +269,9 @@ DBComboBox::DBComboBox(QWidget *parent) : QComboBox(parent)
     setInsertPolicy(QComboBox::NoInsert);
     m_link.onChange = [this] { display(); };
     m_link.onUpdate = [this] { write(); };
-    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { userChanged(); });
+    // Typed, or set by an assistive tool, which sets the text without the line edit
+    // reporting it as edited.
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { userChanged(); });
     connect(this, &QComboBox::activated, this, [this] { userChanged(); });
     display();
 }
@@ -301,6 +310,10 @@ void DBComboBox::userChanged()
 {
     if (m_displaying)
         return;
+    if (lineEdit()->isReadOnly()) {
+        display();
+        return;
+    }
     const QString typed = currentText();
     const int cursor = lineEdit()->cursorPosition();
     if (!beginTyping(m_link, typed, [this] { return currentText(); }, [&] {
