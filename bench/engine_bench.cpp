@@ -3,6 +3,8 @@
 // record filter on and off over the opened rows. Each size gets an embedded server of its
 // own, made once in a temporary folder.
 
+#include "BankServer.h"
+
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Query.h"
@@ -18,12 +20,10 @@
 #include <unistd.h>
 
 #include <array>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -103,83 +103,6 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
 };
 
-std::string twoDigits(int n)
-{
-    return (n < 10 ? "0" : "") + std::to_string(n);
-}
-
-std::string fourDigits(int n)
-{
-    std::string s = std::to_string(n % 10000);
-    return std::string(4 - s.size(), '0') + s;
-}
-
-// Fills VORTALIX_PROG with programs as a bank's register holds them, in one transaction.
-void fillRegister(const QString &schemaFile, int programs)
-{
-    static const std::array<const char *, 12> subjects{
-        "Loan", "Deposit", "Interest", "Ledger", "Payroll", "Customer",
-        "Card", "Currency", "Collateral", "Statement", "Leasing", "Fund"};
-    static const std::array<const char *, 8> kinds{
-        "schedule", "register", "report", "import", "export", "reconciliation", "calculator", "archive"};
-    static const std::array<const char *, 12> authors{
-        "Abel", "abigail", "Kalle", "Mari", "Jaan", "Katrin",
-        "Peeter", "Liis", "Toomas", "Anne", "Margus", "Abram"};
-    static const std::array<const char *, 8> groups{
-        "Loans", "Deposits", "Accounting", "Reports", "Personnel", "Customers", "Treasury", "Cards"};
-    static const std::array<const char *, 6> frequencies{
-        "daily", "weekly", "monthly", "quarterly", "yearly", "on demand"};
-    static const std::array<const char *, 8> users{
-        "MARI", "JAAN", "KATRIN", "PEETER", "LIIS", "TOOMAS", "VORTALIX", "SYSTEM"};
-
-    const Handle file(schemaFile);
-    file.exec("begin");
-    const Statement insert(file.get(),
-        "insert into vortalix_prog (prog_name, prog_exe, prog_author, prog_version, prog_last_comp, "
-        "prog_description, prog_group, prog_type, reporting_freq, version, serverpath, clientpath, "
-        "icon, user_name, help_path, ref_path) "
-        "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)");
-    std::mt19937 random(20240611);
-    auto pick = [&](int n) { return int(random() % unsigned(n)); };
-    for (int i = 1; i <= programs; ++i) {
-        const std::string subject = subjects[std::size_t(pick(int(subjects.size())))];
-        const std::string kind = kinds[std::size_t(pick(int(kinds.size())))];
-        const std::string group = groups[std::size_t(pick(int(groups.size())))];
-        std::string stem;
-        for (char c : subject.substr(0, 4) + kind.substr(0, 3))
-            stem += char(std::toupper(static_cast<unsigned char>(c)));
-        stem += fourDigits(i);
-        std::string upperGroup;
-        for (char c : group)
-            upperGroup += char(std::toupper(static_cast<unsigned char>(c)));
-        const int major = 1 + pick(9);
-        const int minor = pick(20);
-
-        insert.text(1, subject + " " + kind + " " + fourDigits(i));
-        insert.text(2, stem + ".EXE");
-        insert.text(3, authors[std::size_t(pick(int(authors.size())))]);
-        insert.text(4, std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(pick(100)));
-        insert.text(5, std::to_string(2012 + pick(13)) + "-" + twoDigits(1 + pick(12)) + "-"
-                           + twoDigits(1 + pick(28)) + " " + twoDigits(pick(24)) + ":"
-                           + twoDigits(pick(60)) + ":" + twoDigits(pick(60)));
-        insert.text(6, "The " + subject + " " + kind + " of the " + group
-                           + " department; run at the end of the business day before the "
-                             "reports are sent to the branches.");
-        insert.text(7, group);
-        insert.text(8, std::to_string(1 + pick(6)));
-        insert.text(9, frequencies[std::size_t(pick(int(frequencies.size())))]);
-        insert.number(10, major + minor / 100.0);
-        insert.text(11, "\\\\APPSRV01\\VORTALIX\\" + upperGroup);
-        insert.text(12, "C:\\VORTALIX\\" + upperGroup);
-        insert.null(13);
-        insert.text(14, users[std::size_t(pick(int(users.size())))]);
-        insert.text(15, "\\\\APPSRV01\\VORTALIX\\HELP\\" + stem + ".CHM");
-        insert.text(16, "\\\\APPSRV01\\VORTALIX\\REF\\" + stem + ".TXT");
-        insert.runOnce();
-    }
-    file.exec("commit");
-}
-
 // An embedded server holding a register of the given size, with a session logged in as
 // the schema owner. Made on first use and kept for the whole run.
 class BenchServer {
@@ -194,7 +117,7 @@ public:
         const QString folder = m_directory.embeddedFolder(m_alias);
         QDir().mkpath(m_directory.dataFolder());
         embedded::EmbeddedServer::create(folder);
-        fillRegister(schemaFile(), programs);
+        bench::fillRegister(schemaFile(), programs);
 
         m_connection.setDirectory(&m_directory);
         m_connection.params().setValue(QStringLiteral("SERVER NAME"), m_alias);
