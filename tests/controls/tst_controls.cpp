@@ -262,19 +262,30 @@ QStringList shortNames(const db::Table &t)
     return names;
 }
 
+// The companies in a grid of their number and short name, shown with the focus.
+struct CompaniesGrid {
+    Companies fixture;
+    Window w;
+    DBGrid *grid = new DBGrid(&w.widget);
+    CompaniesGrid()
+    {
+        grid->setDataSource(&fixture.source);
+        grid->setColumns({{QStringLiteral("V_COMPANY"), QStringLiteral("ID"), 4},
+                          {QStringLiteral("DB_NAME"), QStringLiteral("Short name"), 0}});
+        w.show();
+        grid->setFocus();
+    }
+};
+
 } // namespace
 
 void TestControls::typingIntoAnyRowWritesThatRow()
 {
-    Companies fixture;
     testsupport::MessageLog messages;
+    CompaniesGrid g;
+    Companies &fixture = g.fixture;
     auto &t = fixture.t;
-    Window w;
-    auto *grid = new DBGrid(&w.widget);
-    grid->setDataSource(&fixture.source);
-    grid->setColumns({{QStringLiteral("V_COMPANY"), QStringLiteral("ID"), 4}, {QStringLiteral("DB_NAME"), QStringLiteral("Short name"), 0}});
-    w.show();
-    grid->setFocus();
+    DBGrid *grid = g.grid;
     auto *model = grid->model();
     const QStringList stored{QStringLiteral("VORTA"), QStringLiteral("LIISING"), QStringLiteral("FONDID")};
     QCOMPARE(shortNames(*t), stored);
@@ -319,15 +330,11 @@ void TestControls::typingIntoAnyRowWritesThatRow()
 
 void TestControls::aSaveTakesTheTextOfAnOpenCell()
 {
-    Companies fixture;
     testsupport::MessageLog messages;
+    CompaniesGrid g;
+    Companies &fixture = g.fixture;
     auto &t = fixture.t;
-    Window w;
-    auto *grid = new DBGrid(&w.widget);
-    grid->setDataSource(&fixture.source);
-    grid->setColumns({{QStringLiteral("V_COMPANY"), QStringLiteral("ID"), 4}, {QStringLiteral("DB_NAME"), QStringLiteral("Short name"), 0}});
-    w.show();
-    grid->setFocus();
+    DBGrid *grid = g.grid;
     auto *model = grid->model();
     auto openCell = [&](int row, int column, const QString &text) {
         grid->setCurrentIndex(model->index(row, column));
