@@ -154,15 +154,9 @@ void TFormCr::FormShow()
 {
     Panel1->setText(QStringLiteral("Creating user ") + UserName + QStringLiteral(" in database ") + DbName
                     + QLatin1Char('(') + ServerName + QLatin1Char(')'));
-    bool prepared = false;
-    try {
-        prepared = PrepareStatements();
-    } catch (...) {
-        FormClose(); // the dialog does not appear, and its closing still disconnects
-        throw;
-    }
-    if (!prepared) {
-        FormClose();
+    // A failure or a refused name closes the dialog before it appears; its hide
+    // handler still disconnects.
+    if (!PrepareStatements()) {
         setModalResult(core::ModalResult::Cancel);
         return;
     }

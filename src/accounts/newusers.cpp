@@ -102,13 +102,10 @@ void TFormNewusers::FormShow()
 {
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    try {
-        QueryPersonnel->open();
-        Table1->open();
-    } catch (...) {
-        FormClose(); // the window does not appear; the next showing reads both again
-        throw;
-    }
+    // A failure stops the showing; the hide handler closes both, and the next showing
+    // reads them again.
+    QueryPersonnel->open();
+    Table1->open();
     Posted = false;
     // The picker names the person the window opened on.
     if (!QueryPersonnel->isEmpty())

@@ -509,7 +509,6 @@ void TForm1::LoadIcon(const QString &fileName)
         picture.fill(Qt::white);
         QPainter painter(&picture);
         painter.drawImage(0, 0, icon.image);
-    } else {
     }
     DBImage1->setPicture(picture);
     userprogTable->refresh();
@@ -626,7 +625,7 @@ void TForm1::DBLookupComboBox1CloseUp()
 
 void TForm1::SpeedButton2Click()
 {
-    FormHelp->show();
+    FormHelp->showModeless();
     FormHelp->raise();
 }
 
@@ -650,7 +649,7 @@ void TForm1::SpeedButtonDBClick()
 
 void TForm1::SpeedButtonUSRClick()
 {
-    FormCreateUser->show();
+    FormCreateUser->showModeless();
     FormCreateUser->raise();
     FormCreateUser->activateWindow();
 }

@@ -437,6 +437,7 @@ void TestControls::aFailingShowHandlerStopsTheShowing()
     QCOMPARE(probe.modalResult(), core::ModalResult::Cancel);
     QCOMPARE(appeared, 0);
     QVERIFY(!probe.isVisible());
+    QCOMPARE(probe.hides, 1); // what the handler opened before it failed is closed again
 
     // Shown from a handler, the handler stops there and the guard shows the error once.
     bool after = false;
@@ -449,17 +450,22 @@ void TestControls::aFailingShowHandlerStopsTheShowing()
 
     // Modeless: not shown, and the caller learns of it.
     QVERIFY_THROWS_EXCEPTION(db::DbError, probe.show());
+    QVERIFY_THROWS_EXCEPTION(db::DbError, probe.showModeless());
     QVERIFY(!probe.isVisible());
     QCOMPARE(appeared, 0);
+    QCOMPARE(probe.hides, 4);
 
-    // A handler that closes the window: the result comes back without the window showing.
+    // A handler that closes the window: the result comes back without the window showing,
+    // and the hide handler still runs.
     probe.then = ShowProbe::Then::Close;
     QCOMPARE(probe.showModal(), core::ModalResult::Cancel);
     QCOMPARE(appeared, 0);
+    QCOMPARE(probe.hides, 5);
 
     // A handler that succeeds runs once per showing, before the window appears.
     probe.then = ShowProbe::Then::Fill;
     probe.shows = 0;
+    probe.hides = 0;
     QTimer::singleShot(0, &probe, [&] { probe.setModalResult(core::ModalResult::OK); });
     QCOMPARE(probe.showModal(), core::ModalResult::OK);
     QCOMPARE(probe.shows, 1);
@@ -470,6 +476,12 @@ void TestControls::aFailingShowHandlerStopsTheShowing()
     QCOMPARE(probe.shows, 2);
     probe.hide();
     QCOMPARE(probe.hides, 2);
+    probe.showModeless();
+    QVERIFY(probe.isVisible());
+    QCOMPARE(probe.shows, 3);
+    probe.showModeless(); // already on the screen: the handler does not run again
+    QCOMPARE(probe.shows, 3);
+    probe.hide();
 }
 
 QTEST_MAIN(TestControls)

@@ -36,17 +36,37 @@ bool Form::runShowHandler()
     } catch (...) {
         m_inShowHandler = false;
         m_result = core::ModalResult::Cancel;
+        // What the handler opened before it failed is closed again; the error that
+        // stopped the showing is the one the caller reports.
+        try {
+            formHide();
+        } catch (...) {
+        }
         throw;
     }
     m_inShowHandler = false;
-    return !m_closedInShow;
+    if (m_closedInShow) {
+        guard([this] { formHide(); }); // closed before it appeared: no hide event comes
+        return false;
+    }
+    return true;
+}
+
+void Form::showModeless()
+{
+    if (isVisible())
+        return;
+    if (!runShowHandler())
+        return;
+    m_showHandled = true;
+    show();
 }
 
 void Form::setVisible(bool visible)
 {
     if (visible && !isVisible()) {
         if (m_showHandled)
-            m_showHandled = false; // showModal ran the handler before its loop showed us
+            m_showHandled = false; // showModal or showModeless ran the handler already
         else if (!runShowHandler())
             return; // an exception went on to the caller of show(), or the handler closed us
     }

@@ -14,16 +14,20 @@ namespace controls {
 // stays beside the main window. Showing runs the window's show handler before the window
 // appears, and hiding runs its hide handler.
 //
-// A show handler that throws stops the showing: the window does not appear, a modal
-// showing returns Cancel, and the exception goes on to the caller, whose handler stops
-// there (its guard shows the error). A show handler that sets a modal result closes the
-// window before it appears, with that result.
+// A show handler that throws stops the showing: the window does not appear, its hide
+// handler closes what the show handler had opened, a modal showing returns Cancel, and
+// the exception goes on to the caller, whose handler stops there (its guard shows the
+// error). A show handler that sets a modal result closes the window before it appears,
+// with that result, and the hide handler runs too.
 class Form : public QDialog {
     Q_OBJECT
 public:
     explicit Form(QWidget *parent = nullptr);
 
     core::ModalResult showModal();
+    // Shows the window beside the main window. The show handler runs first, so an
+    // exception it throws reaches the caller without passing through the toolkit's show.
+    void showModeless();
     core::ModalResult modalResult() const { return m_result; }
     // Closes the window with the result.
     void setModalResult(core::ModalResult result);
