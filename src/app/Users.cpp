@@ -215,10 +215,8 @@ void TForm1::buildRightColumn()
     // selector is read again when it closes.
     SpeedButtonDB = glyphButton(Panel3, QStringLiteral("SpeedButtonDB"), controls::Glyph::Companies,
                                 QStringLiteral("Configure companies"));
-    SpeedButtonDB->setAccessibleName(SpeedButtonDB->toolTip());
     SpeedButtonDB->setGeometry(32, 4, 26, 26);
     SpeedButtonUSR = glyphButton(Panel3, QStringLiteral("SpeedButtonUSR"), controls::Glyph::User, QStringLiteral("New user"));
-    SpeedButtonUSR->setAccessibleName(SpeedButtonUSR->toolTip());
     SpeedButtonUSR->setGeometry(60, 4, 26, 26);
     SpeedButton1 = new QToolButton(Panel3);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
@@ -417,16 +415,17 @@ QString TForm1::companyFilter() const
 
 void TForm1::ShowStatus(const QString &text)
 {
+    m_noteShown = false; // a newer status replaces a note for good
     StatusBar1->showMessage(text);
     QApplication::processEvents();
 }
 
 void TForm1::ShowNote(const QString &text)
 {
-    if (!m_noteShown)
-        m_statusBeforeNote = StatusBar1->currentMessage();
-    m_noteShown = true;
+    const QString before = m_noteShown ? m_statusBeforeNote : StatusBar1->currentMessage();
     ShowStatus(text);
+    m_statusBeforeNote = before;
+    m_noteShown = true;
 }
 
 void TForm1::registerActed()
@@ -435,8 +434,10 @@ void TForm1::registerActed()
     // makes it stale, and the status it stood over comes back.
     if (!m_noteShown)
         return;
+    // Called while the register tells its controls of a change: the status comes back
+    // without letting other events run in the middle of that.
     m_noteShown = false;
-    ShowStatus(m_statusBeforeNote);
+    StatusBar1->showMessage(m_statusBeforeNote);
 }
 
 void TForm1::FillCombo()
@@ -750,7 +751,7 @@ void TForm1::BitBtn1Click()
 
 void TForm1::BitBtn2Click()
 {
-    FormProg->show();
+    FormProg->showModeless();
     FormProg->raise();
     FormProg->activateWindow();
 }

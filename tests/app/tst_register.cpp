@@ -397,6 +397,11 @@ void TestRegister::aNoteGivesWayToTheRegistersNextAction()
     QVERIFY(Form1->StatusBar1->currentMessage().startsWith(QLatin1String("No icon shown for ")));
     Form1->DBNavigator1->click(controls::DBNavigator::Next);
     QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("ok"));
+    // A status shown after a note replaces it for good: the next action keeps it.
+    Form1->LoadIcon(exe);
+    Form1->ShowStatus(QStringLiteral("Find users complete"));
+    Form1->DBNavigator1->click(controls::DBNavigator::Prior);
+    QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("Find users complete"));
 }
 
 void TestRegister::loadingAnIconWhileClosedChangesNothing()
