@@ -298,12 +298,8 @@ void DBGrid::followSelection()
     // window acts on is the row shown as selected.
     if (m_following)
         return;
-    if (m_ownInput) {
-        // The grid's own keys and clicks move the current cell first and select after;
-        // when the dataset refused the move, the selection is put back on its row.
-        m_selectionAfterInput = true;
-        return;
-    }
+    if (m_ownInput)
+        return; // the grid's own keys and clicks: ownInput checks the selection after them
     const QModelIndexList selected = selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return;
@@ -322,12 +318,10 @@ void DBGrid::ownInput(const std::function<void()> &handle)
 {
     {
         const QScopedValueRollback own(m_ownInput, true);
-        m_selectionAfterInput = false;
         handle();
     }
-    if (!m_selectionAfterInput)
-        return;
-    m_selectionAfterInput = false;
+    // The grid's own keys and clicks move the current cell first and select after; when
+    // the dataset refused the move, the selection is put back on its row.
     const db::DataSet *ds = m_model->source() ? m_model->source()->dataSet() : nullptr;
     const QModelIndexList selected = selectionModel()->selectedIndexes();
     if (ds && ds->active() && std::any_of(selected.begin(), selected.end(), [ds](const QModelIndex &i) {

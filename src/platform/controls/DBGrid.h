@@ -89,7 +89,6 @@ private:
     DataSetModel *m_model;
     bool m_following = false;
     bool m_ownInput = false;
-    bool m_selectionAfterInput = false;
     int m_column = 0; // the column of the current cell, kept across a reset of the rows
 };
 

@@ -28,25 +28,29 @@ void Messages::setResponder(Responder r)
     responder() = std::move(r);
 }
 
-void Messages::information(const QString &text)
+namespace {
+
+// A message with only an OK button: the test responder hears it, or the user sees it.
+void tell(MessageKind kind, QMessageBox::Icon icon, const QString &caption, const QString &text)
 {
     if (responder()) {
-        responder()(MessageKind::Information, text);
+        responder()(kind, text);
         return;
     }
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
+}
+
+} // namespace
+
+void Messages::information(const QString &text)
+{
+    tell(MessageKind::Information, QMessageBox::Information, QStringLiteral("Information"), text);
 }
 
 void Messages::plain(const QString &text)
 {
-    if (responder()) {
-        responder()(MessageKind::Plain, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::NoIcon, title(), text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    tell(MessageKind::Plain, QMessageBox::NoIcon, title(), text);
 }
 
 bool Messages::askYesNo(const QString &text)
@@ -60,22 +64,12 @@ bool Messages::askYesNo(const QString &text)
 
 void Messages::warning(const QString &text)
 {
-    if (responder()) {
-        responder()(MessageKind::Warning, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    tell(MessageKind::Warning, QMessageBox::Warning, QStringLiteral("Warning"), text);
 }
 
 void Messages::error(const QString &text)
 {
-    if (responder()) {
-        responder()(MessageKind::Error, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, title(), text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    tell(MessageKind::Error, QMessageBox::Critical, title(), text);
 }
 
 QString errorText(const std::exception &e)

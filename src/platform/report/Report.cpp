@@ -33,33 +33,32 @@ PageSetup PageSetup::withPaperOf(const QPageLayout &layout) const
     return setup;
 }
 
-Item &Band::addText(const QString &name, const QRectF &geometry, const QString &text)
+Item &Band::add(ItemKind kind, const QString &name, const QRectF &geometry)
 {
     auto &item = *items.emplace_back(std::make_unique<Item>());
-    item.kind = ItemKind::Text;
+    item.kind = kind;
     item.name = name;
     item.geometry = geometry;
+    return item;
+}
+
+Item &Band::addText(const QString &name, const QRectF &geometry, const QString &text)
+{
+    Item &item = add(ItemKind::Text, name, geometry);
     item.text = text;
     return item;
 }
 
 Item &Band::addField(const QString &name, const QRectF &geometry, const QString &fieldName)
 {
-    auto &item = *items.emplace_back(std::make_unique<Item>());
-    item.kind = ItemKind::Field;
-    item.name = name;
-    item.geometry = geometry;
+    Item &item = add(ItemKind::Field, name, geometry);
     item.fieldName = fieldName;
     return item;
 }
 
 Item &Band::addLine(const QString &name, const QRectF &geometry)
 {
-    auto &item = *items.emplace_back(std::make_unique<Item>());
-    item.kind = ItemKind::HorizontalLine;
-    item.name = name;
-    item.geometry = geometry;
-    return item;
+    return add(ItemKind::HorizontalLine, name, geometry);
 }
 
 Report::Report(const QString &name) : name(name), documentName(name) {}

@@ -96,6 +96,9 @@ struct Band {
     Item &addText(const QString &name, const QRectF &geometry, const QString &text = {});
     Item &addField(const QString &name, const QRectF &geometry, const QString &fieldName);
     Item &addLine(const QString &name, const QRectF &geometry);
+
+private:
+    Item &add(ItemKind kind, const QString &name, const QRectF &geometry);
 };
 
 // A report over the rows of a dataset. The dataset is read as it stands: its visible
