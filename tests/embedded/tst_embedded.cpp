@@ -230,6 +230,14 @@ void TestEmbedded::dropUserCascade()
     QCOMPARE(column(*system, QStringLiteral("select count(*) from vortalix.user_prog_db where username = 'MARI'")),
              QStringList{QStringLiteral("5")});
 
+    // Inside a transaction the drop is refused whole: a rollback could not bring the file back.
+    system->startTransaction();
+    QCOMPARE(codeOf([&] { system->backend().execute(QStringLiteral("drop user vortalix cascade"), {}); }),
+             QStringLiteral("ORA-14552"));
+    system->rollback();
+    QVERIFY(QFile::exists(servers.serverFolder(QStringLiteral("LIVE")) + QStringLiteral("/VORTALIX.sqlite")));
+    QCOMPARE(column(*system, QStringLiteral("select count(*) from all_users where username = 'VORTALIX'")), QStringList{QStringLiteral("1")});
+
     system->backend().execute(QStringLiteral("drop user vortalix cascade"), {});
     QVERIFY(!QFile::exists(servers.serverFolder(QStringLiteral("LIVE")) + QStringLiteral("/VORTALIX.sqlite")));
     QCOMPARE(codeOf([&] { column(*system, QStringLiteral("select * from vortalix.vortalix_prog")); }), QStringLiteral("ORA-00942"));

@@ -673,6 +673,13 @@ qint64 EmbeddedBackend::runAccountStatement(const QString &sql)
     };
     try {
         statements.run(sql);
+        // A dropped schema's file goes at once, and a schema cannot be detached inside
+        // a transaction: a rollback of the caller's would bring the account back without
+        // its file. Such a drop is refused there, before anything changed.
+        if (!outermost && !droppedSchemas.isEmpty())
+            throw serverError(errors::DdlInTransaction,
+                              QStringLiteral("cannot drop a user that owns a schema inside a transaction; "
+                                             "commit or roll back first"));
         runScript(m_handle, QStringLiteral("release account_statement"));
     } catch (const DbError &e) {
         rollback();

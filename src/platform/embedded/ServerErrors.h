@@ -70,6 +70,7 @@ constexpr int ParentKeyMissing = 2291;
 constexpr int ChildRecordFound = 2292;
 constexpr int NoSuchProgramUnit = 4042;
 constexpr int ValueTooLarge = 12899;
+constexpr int DdlInTransaction = 14552;
 } // namespace errors
 
 } // namespace embedded
