@@ -142,27 +142,14 @@ void TForm1::buildData()
     userprogTable->setIndexFieldNames(QStringLiteral("PROG_ID"));
     userprogTable->setUpdateMode(db::Table::UpdateMode::WhereKeyOnly);
     userprogTable->setFilterCaseInsensitive(true);
-    using db::FieldType;
-    userprogTablePROG_ID = &userprogTable->addField(QStringLiteral("PROG_ID"), FieldType::Float);
-    userprogTable->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20);
-    userprogTable->addField(QStringLiteral("PROG_VERSION"), FieldType::String, 20);
-    userprogTable->addField(QStringLiteral("PROG_LAST_COMP"), FieldType::DateTime)
+    statements::addProgramFields(*userprogTable);
+    userprogTablePROG_ID = &userprogTable->fieldByName(QStringLiteral("PROG_ID"));
+    userprogTable->fieldByName(QStringLiteral("PROG_LAST_COMP"))
         .setEditMask(QStringLiteral("!99/99/00;1;_"))
         .setDisplayFormat(QStringLiteral("dd/MM/yy"));
-    userprogTable->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, 250);
-    userprogTable->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
-    userprogTable->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
-    userprogTable->addField(QStringLiteral("REPORTING_FREQ"), FieldType::String, 10);
-    userprogTable->addField(QStringLiteral("VERSION"), FieldType::Float)
+    userprogTable->fieldByName(QStringLiteral("VERSION"))
         .setDisplayFormat(QStringLiteral("#.000"))
         .setEditFormat(QStringLiteral("#.000"));
-    userprogTable->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
-    userprogTable->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
-    userprogTable->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
-    userprogTable->addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
-    userprogTable->addField(QStringLiteral("USER_NAME"), FieldType::String, 32);
-    userprogTable->addField(QStringLiteral("HELP_PATH"), FieldType::String, 64);
-    userprogTable->addField(QStringLiteral("REF_PATH"), FieldType::String, 64);
     DataSource1 = new db::DataSource(this);
     DataSource1->setDataSet(userprogTable);
     m_registerWatch.onChange = [this] { registerActed(); };
@@ -173,6 +160,7 @@ void TForm1::buildData()
     DataSourceDBs->setDataSet(QueryDBs);
 
     QueryUsers = new db::Query(QStringLiteral("QueryUsers"), Database1, statements::QueryUsers, this);
+    using db::FieldType;
     QueryUsers->addField(QStringLiteral("USERNAME"), FieldType::String, 30);
     QueryUsers->addField(QStringLiteral("DATABASE_ID"), FieldType::Float);
     QueryUsers->addField(QStringLiteral("DB_NAME"), FieldType::String, 20);
@@ -412,6 +400,20 @@ QString TForm1::companyFilter() const
 }
 
 // ---- operations ---------------------------------------------------------------------
+
+TForm1::Company TForm1::chosenCompany() const
+{
+    Company company;
+    const QString shown = DBLookupComboBox1->text();
+    if (shown.isEmpty() || !QueryDBs->active())
+        return company;
+    // The selector's text and the company list's current row name the same company.
+    if (QueryDBs->fieldByName(QStringLiteral("DB_NAME")).asString() != shown)
+        return company;
+    company.id = QueryDBs->fieldByName(QStringLiteral("database_id")).asFloat();
+    company.name = shown;
+    return company;
+}
 
 void TForm1::ShowStatus(const QString &text)
 {
@@ -721,8 +723,8 @@ void TForm1::BitBtn1Click()
         ShowNote(QStringLiteral("The current program is not saved yet; save it before choosing its users"));
         return;
     }
-    if (DBLookupComboBox1->text().isEmpty() || !QueryDBs->active()
-        || QueryDBs->fieldByName(QStringLiteral("DB_NAME")).asString() != DBLookupComboBox1->text()) {
+    const Company chosen = chosenCompany();
+    if (!chosen.valid()) {
         ShowNote(QStringLiteral("Choose a company first"));
         return;
     }
@@ -730,7 +732,7 @@ void TForm1::BitBtn1Click()
     if (DualListDlg->showModal() != core::ModalResult::OK)
         return;
     const double program = userprogTablePROG_ID->asFloat();
-    const double company = QueryDBs->fieldByName(QStringLiteral("database_id")).asFloat();
+    const double company = chosen.id;
     {
         // The new set replaces the old one as a whole, or not at all.
         db::Transaction transaction(*Database1);

@@ -86,6 +86,14 @@ public:
     QFileDialog *OpenDialog1 = nullptr;
 
     // Operations the other windows use
+    // The chosen company: the one the selector shows, when the company list stands on it
+    // too. Without a name no company is chosen.
+    struct Company {
+        double id = -1;
+        QString name;
+        bool valid() const { return !name.isEmpty(); }
+    };
+    Company chosenCompany() const;
     void ShowStatus(const QString &text);
     // A status text of the program's own about the user's last action; the register's
     // next move or change puts the status it replaced back.

@@ -186,7 +186,7 @@ QStringList TDualListDlg::names(const QListWidget *list)
 
 void TDualListDlg::FormShow()
 {
-    const QString company = Form1->DBLookupComboBox1->text();
+    const QString company = Form1->chosenCompany().name;
     const double program = Form1->userprogTablePROG_ID->asFloat();
     DstList->clear();
     gruserQuery->paramByName(QStringLiteral("d_name")).setAsString(company);

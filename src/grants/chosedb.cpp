@@ -4,6 +4,7 @@
 #include "data/Statements.h"
 
 #include <QHBoxLayout>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -79,10 +80,7 @@ TFormChoseDB::TFormChoseDB(QWidget *parent) : controls::Form(parent)
 
 double TFormChoseDB::ChooseDatabase(double databaseId)
 {
-    struct CloseList {
-        db::Query *query;
-        ~CloseList() { query->close(); }
-    } closeList{Query1};
+    const auto closeList = qScopeGuard([this] { Query1->close(); });
     Query1->close();
     Query1->paramByName(QStringLiteral("database_id")).setAsFloat(databaseId);
     Query1->open();

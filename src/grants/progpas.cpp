@@ -83,28 +83,6 @@ void addGrantFields(db::Query *q)
     q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
 }
 
-void addProgramFields(db::Query *q)
-{
-    using db::FieldType;
-    q->addField(QStringLiteral("PROG_ID"), FieldType::Float);
-    q->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
-    q->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
-    q->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20);
-    q->addField(QStringLiteral("PROG_VERSION"), FieldType::String, 20);
-    q->addField(QStringLiteral("PROG_LAST_COMP"), FieldType::DateTime);
-    q->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, 250);
-    q->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
-    q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
-    q->addField(QStringLiteral("REPORTING_FREQ"), FieldType::String, 10);
-    q->addField(QStringLiteral("VERSION"), FieldType::Float);
-    q->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
-    q->addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
-    q->addField(QStringLiteral("ICON"), FieldType::Memo);
-    q->addField(QStringLiteral("USER_NAME"), FieldType::String, 32);
-    q->addField(QStringLiteral("HELP_PATH"), FieldType::String, 64);
-    q->addField(QStringLiteral("REF_PATH"), FieldType::String, 64);
-}
-
 } // namespace
 
 TFormProg::TFormProg(QWidget *parent) : controls::Form(parent)
@@ -135,15 +113,15 @@ void TFormProg::buildData()
     QueryuserProg = new db::Query(QStringLiteral("QueryuserProg"), database, statements::QueryuserProg, this);
     addGrantFields(QueryuserProg);
     QueryuserProgVORTALIX_PROG_ID = &QueryuserProg->fieldByName(QStringLiteral("VORTALIX_PROG_ID"));
-    QueryuserProg->beforeOpen = [this](db::DataSet &) { QueryuserProgBeforeOpen(); };
+    QueryuserProg->beforeOpen = [this](db::DataSet &) { ListBeforeOpen(QueryuserProg); };
     DataSource2 = new db::DataSource(this);
     DataSource2->setDataSet(QueryuserProg);
 
     QueryAllProg = new db::Query(QStringLiteral("QueryAllProg"), database, statements::QueryAllProg, this);
-    addProgramFields(QueryAllProg);
+    statements::addProgramFields(*QueryAllProg);
+    QueryAllProg->addField(QStringLiteral("ICON"), db::FieldType::Memo);
     QueryAllProgPROG_ID = &QueryAllProg->field(0);
-    QueryAllProg->beforeOpen = [this](db::DataSet &) { QueryAllProgBeforeOpen(); };
-    QueryAllProg->afterOpen = [this](db::DataSet &) { QueryAllProgAfterOpen(); };
+    QueryAllProg->beforeOpen = [this](db::DataSet &) { ListBeforeOpen(QueryAllProg); };
     DataSource1 = new db::DataSource(this);
     DataSource1->setDataSet(QueryAllProg);
 
@@ -284,23 +262,9 @@ void TFormProg::buildColumns()
 
 // ---- the window's own operations ------------------------------------------------------
 
-TFormProg::Company TFormProg::mainCompany()
-{
-    Company company;
-    const QString shown = Form1->DBLookupComboBox1->text();
-    if (shown.isEmpty() || !Form1->QueryDBs->active())
-        return company;
-    // The selector's text and the company list's current row name the same company.
-    if (Form1->QueryDBs->fieldByName(QStringLiteral("DB_NAME")).asString() != shown)
-        return company;
-    company.id = Form1->QueryDBs->fieldByName(QStringLiteral("database_id")).asFloat();
-    company.name = shown;
-    return company;
-}
-
 void TFormProg::takeCompany()
 {
-    const Company company = mainCompany();
+    const TForm1::Company company = Form1->chosenCompany();
     if (!company.valid())
         throw db::DbError(QStringLiteral("Choose a company in the main window first"));
     DatabaseId = company.id;
@@ -309,7 +273,7 @@ void TFormProg::takeCompany()
 
 bool TFormProg::listsOutdated() const
 {
-    const Company company = mainCompany();
+    const TForm1::Company company = Form1->chosenCompany();
     return m_listUser != Edit1->text() || company.name != m_dbName || company.id != DatabaseId;
 }
 
@@ -317,7 +281,6 @@ void TFormProg::closeLists()
 {
     QueryuserProg->close();
     QueryAllProg->close();
-    BitBtn1->setEnabled(false);
 }
 
 void TFormProg::note(const QString &text)
@@ -356,24 +319,25 @@ void TFormProg::SetButtons()
     IncludeBtn->setEnabled(named && QueryuserProg->active() && !QueryuserProg->isEmpty());
     // The printed list is the granted list as loaded: nothing to print before it is.
     SpeedButton2->setEnabled(QueryuserProg->active());
-    // The copy is offered over loaded lists only; when "Available" opens it decides.
-    if (!QueryuserProg->active() || !QueryAllProg->active())
-        BitBtn1->setEnabled(false);
+    // The copy is offered over loaded lists, while some program is not granted yet.
+    BitBtn1->setEnabled(QueryuserProg->active() && QueryAllProg->active() && !QueryAllProg->isEmpty());
 }
 
-void TFormProg::ReopenLists()
+bool TFormProg::ReopenLists()
 {
     const ButtonsHeld held(*this);
     note(QString());
+    // The box is offered while the main window's register is filtered, as it is now.
+    CheckBox1->setEnabled(Form1->userprogTable->filtered());
     if (!Form1->Database1->connected()) {
         closeLists();
         note(QStringLiteral("Connect in the main window, then reload"));
-        return;
+        return false;
     }
-    if (!mainCompany().valid()) {
+    if (!Form1->chosenCompany().valid()) {
         closeLists();
         note(QStringLiteral("Choose a company in the main window, then reload"));
-        return;
+        return false;
     }
     QueryuserProg->close();
     QueryAllProg->close();
@@ -384,12 +348,14 @@ void TFormProg::ReopenLists()
         closeLists(); // no half-loaded window offers a write
         throw;
     }
+    return true;
 }
 
 void TFormProg::ReopenAtBookmarks()
 {
     const ButtonsHeld held(*this);
     note(QString());
+    CheckBox1->setEnabled(Form1->userprogTable->filtered());
     db::Bookmark granted = QueryuserProg->bookmark();
     db::Bookmark available = QueryAllProg->bookmark();
     QueryuserProg->close();
@@ -418,8 +384,9 @@ void TFormProg::ReopenAtBookmarks()
 void TFormProg::ApplyRegisterFilter(db::Query *list)
 {
     list->setFiltered(false);
-    const bool apply = CheckBox1->isChecked() && CheckBox1->isEnabledTo(this);
-    if (!apply)
+    // The register's filter as the main window holds it now, not as it was when this
+    // window was shown.
+    if (!CheckBox1->isChecked() || !Form1->userprogTable->filtered())
         return;
     const QString text = Form1->userprogTable->filter();
     list->setFilter(text);
@@ -464,7 +431,6 @@ void TFormProg::FormShow()
     const QVariant key = Form1->DBLookupComboBox1->keyValue();
     DatabaseId = key.isNull() ? -1 : db::Field::floatOf(key);
     CheckBox1->setEnabled(Form1->userprogTable->filtered());
-    BitBtn1->setEnabled(false);
     note(QString());
     SetButtons();
     Edit1->setFocus();
@@ -507,15 +473,18 @@ bool TFormProg::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_columns && event->type() == QEvent::Resize) {
         placeColumns();
     } else if (watched == Edit1 && event->type() == QEvent::FocusOut && isVisible()) {
-        // Leaving the field for another control reloads; the window losing the focus to
-        // another window (or to a message box) does not.
+        // Leaving the field for another control reloads when the lists are not those of the
+        // name typed; the window losing the focus to another window (or to a message box)
+        // does not. Lists that are current stay as they are, so that a click on one of
+        // their rows lands on the row aimed at.
         switch (static_cast<QFocusEvent *>(event)->reason()) {
         case Qt::TabFocusReason:
         case Qt::BacktabFocusReason:
         case Qt::MouseFocusReason:
         case Qt::ShortcutFocusReason:
         case Qt::OtherFocusReason:
-            guard([this] { SpeedButton1Click(); });
+            if (!QueryuserProg->active() || !QueryAllProg->active() || listsOutdated())
+                guard([this] { SpeedButton1Click(); });
             break;
         default:
             break;
@@ -529,59 +498,47 @@ void TFormProg::SpeedButton1Click()
     ReopenLists();
 }
 
-void TFormProg::QueryuserProgBeforeOpen()
+void TFormProg::ListBeforeOpen(db::Query *list)
 {
     takeCompany();
     m_listUser = Edit1->text();
-    QueryuserProg->paramByName(QStringLiteral("db_name")).setAsString(m_dbName);
-    QueryuserProg->paramByName(QStringLiteral("user")).setAsString(m_listUser);
-    ApplyRegisterFilter(QueryuserProg);
+    list->paramByName(QStringLiteral("db_name")).setAsString(m_dbName);
+    list->paramByName(QStringLiteral("user")).setAsString(m_listUser);
+    ApplyRegisterFilter(list);
 }
 
-void TFormProg::QueryAllProgBeforeOpen()
+bool TFormProg::reloadWhenOutdated(const QString &nothingDone)
 {
-    takeCompany();
-    m_listUser = Edit1->text();
-    QueryAllProg->paramByName(QStringLiteral("db_name")).setAsString(m_dbName);
-    QueryAllProg->paramByName(QStringLiteral("user")).setAsString(m_listUser);
-    ApplyRegisterFilter(QueryAllProg);
+    if (!listsOutdated())
+        return false;
+    // Lists that cannot open keep the note that says why.
+    if (ReopenLists())
+        note(nothingDone);
+    return true;
 }
 
-void TFormProg::QueryAllProgAfterOpen()
+void TFormProg::writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &nothingDone)
 {
-    BitBtn1->setEnabled(!QueryAllProgPROG_ID->isNull());
+    if (Edit1->text().isEmpty() || !list->active() || list->isEmpty())
+        return;
+    if (reloadWhenOutdated(nothingDone))
+        return;
+    statement->paramByName(QStringLiteral("database_id")).setAsFloat(DatabaseId);
+    statement->paramByName(QStringLiteral("prog_id")).setAsFloat(id->asFloat());
+    statement->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
+    runWrite(statement);
+    ReopenAtBookmarks();
 }
 
 void TFormProg::ExcludeBtnClick()
 {
-    if (Edit1->text().isEmpty() || !QueryAllProg->active() || QueryAllProg->isEmpty())
-        return;
-    if (listsOutdated()) {
-        ReopenLists();
-        note(QStringLiteral("The lists were read again; nothing was granted"));
-        return;
-    }
-    QueryAdd->paramByName(QStringLiteral("database_id")).setAsFloat(DatabaseId);
-    QueryAdd->paramByName(QStringLiteral("prog_id")).setAsFloat(QueryAllProgPROG_ID->asFloat());
-    QueryAdd->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
-    runWrite(QueryAdd);
-    ReopenAtBookmarks();
+    writeOne(QueryAllProg, QueryAllProgPROG_ID, QueryAdd, QStringLiteral("The lists were read again; nothing was granted"));
 }
 
 void TFormProg::IncludeBtnClick()
 {
-    if (Edit1->text().isEmpty() || !QueryuserProg->active() || QueryuserProg->isEmpty())
-        return;
-    if (listsOutdated()) {
-        ReopenLists();
-        note(QStringLiteral("The lists were read again; nothing was revoked"));
-        return;
-    }
-    QueryDelete->paramByName(QStringLiteral("database_id")).setAsFloat(DatabaseId);
-    QueryDelete->paramByName(QStringLiteral("prog_id")).setAsFloat(QueryuserProgVORTALIX_PROG_ID->asFloat());
-    QueryDelete->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
-    runWrite(QueryDelete);
-    ReopenAtBookmarks();
+    writeOne(QueryuserProg, QueryuserProgVORTALIX_PROG_ID, QueryDelete,
+             QStringLiteral("The lists were read again; nothing was revoked"));
 }
 
 void TFormProg::BitBtn1Click()
@@ -592,17 +549,15 @@ void TFormProg::BitBtn1Click()
     }
     if (!QueryuserProg->active() || !QueryAllProg->active())
         return;
-    if (listsOutdated()) {
-        ReopenLists();
-        note(QStringLiteral("The lists were read again; nothing was copied"));
+    if (reloadWhenOutdated(QStringLiteral("The lists were read again; nothing was copied")))
         return;
-    }
-    if (FormChoseDB->ChooseDatabase(DatabaseId) < 0) {
+    const double source = FormChoseDB->ChooseDatabase(DatabaseId);
+    if (source < 0) {
         if (FormChoseDB->modalResult() == core::ModalResult::OK)
             note(QStringLiteral("No database was chosen; nothing was copied"));
         return;
     }
-    QueryCopyAll->paramByName(QStringLiteral("from_db")).setAsFloat(FormChoseDB->ChosenDatabaseId);
+    QueryCopyAll->paramByName(QStringLiteral("from_db")).setAsFloat(source);
     QueryCopyAll->paramByName(QStringLiteral("to_db")).setAsFloat(DatabaseId);
     QueryCopyAll->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
     runWrite(QueryCopyAll);

@@ -53,8 +53,9 @@ public:
     db::Query *QueryDelete = nullptr;
     db::Query *QueryCopyAll = nullptr;
 
-    // The company the lists show and the grants are written in: taken from the main
-    // window each time the lists open. -1 while none was taken.
+    // The company the lists show and the grants are written in: the main window's company
+    // when the window is shown (-1 when it has none), then taken from the main window
+    // again each time the lists open.
     double DatabaseId = -1;
 
     // The user name and the company name the lists were last read for: what the lists
@@ -73,20 +74,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct Company {
-        double id = -1;
-        QString name;
-        bool valid() const { return !name.isEmpty(); }
-    };
-
     void buildTopStrip();
     void buildColumns();
     void buildData();
     // Places the side panels and the arrows' column between them.
     void placeColumns();
 
-    // The company the main window's selector shows, with the list's current row on it.
-    static Company mainCompany();
     void takeCompany();
     // The lists were opened for another user or company than the window now names.
     bool listsOutdated() const;
@@ -97,17 +90,23 @@ private:
     void SetButtons();
     void note(const QString &text);
 
-    void ReopenLists();
+    // Returns whether the lists opened; when they cannot, the note says what is missing.
+    bool ReopenLists();
     void ReopenAtBookmarks();
     void ApplyRegisterFilter(db::Query *list);
+    // Over lists read for another user or company nothing is written: they are read
+    // again, and once they are open the note says that nothing was done. Returns
+    // whether the lists were outdated.
+    bool reloadWhenOutdated(const QString &nothingDone);
+    // Grants or revokes the program the list stands on (its number in `id`).
+    void writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &nothingDone);
 
     void FormShow();
     void FormHide();
     void FormResize();
     void SpeedButton1Click();
-    void QueryuserProgBeforeOpen();
-    void QueryAllProgBeforeOpen();
-    void QueryAllProgAfterOpen();
+    // Both lists are read for the user named and the main window's company.
+    void ListBeforeOpen(db::Query *list);
     void ExcludeBtnClick();
     void IncludeBtnClick();
     void BitBtn1Click();

@@ -6,6 +6,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -110,16 +111,12 @@ void TFormDBs::Table1NewRecord()
 {
     double next = 0;
     {
-        struct CloseQuery {
-            db::Query *query;
-            ~CloseQuery() { query->close(); }
-        } closeQuery{QueryMAXID};
+        const auto closeQuery = qScopeGuard([this] { QueryMAXID->close(); });
         QueryMAXID->close();
         QueryMAXID->open();
         // No company stored: the statement yields no value, which numbers the first one 0.
         next = QueryMAXID->field(0).asFloat();
     }
-    Table1->edit();
     Table1V_COMPANY->setAsFloat(next);
     Table1ID->setAsFloat(1);
 }

@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QHeaderView>
+#include <QScrollBar>
 
 using controls::MessageKind;
 
@@ -247,6 +248,22 @@ void TestProgPas::aNameInLowerCaseLoadsBothLists()
     execute(f, QStringLiteral("delete from user_prog_db where username = 'MARI' and vortalix_prog_id = 3"));
     QTest::keyClick(FormProg->Edit1, Qt::Key_Return);
     QCOMPARE(granted(), mariGranted);
+
+    // Enter reads the lists; leaving the field then, for the name they were read for, reads
+    // nothing again: a click on a row far down lands on that row, and Tab keeps the lists.
+    FormProg->resize(680, 300);
+    FormProg->Edit1->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(FormProg->Edit1));
+    QTest::keyClick(FormProg->Edit1, Qt::Key_Return);
+    execute(f, QStringLiteral("insert into user_prog_db values ('MARI', 3, 1, 0)"));
+    clickRow(FormProg->DBGrid1, all.last());
+    QVERIFY(FormProg->DBGrid1->verticalScrollBar()->value() > 0);
+    QCOMPARE(granted(), mariGranted);
+    FormProg->Edit1->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(FormProg->Edit1));
+    QTest::keyClick(FormProg->Edit1, Qt::Key_Tab);
+    QCOMPARE(granted(), mariGranted);
+    QCOMPARE(current(FormProg->DBGrid1), all.last());
     QVERIFY(f.messages.entries().isEmpty());
 }
 
@@ -324,6 +341,16 @@ void TestProgPas::theRegisterFilter()
         QCOMPARE(available(), !applied ? availableFiltered : allAvailable);
         QCOMPARE(granted(), !applied ? grantedFiltered : mariGranted);
     }
+
+    // The main window turns its filter the other way while the window stays open: the next
+    // reload follows the register as it is now, the box and the printed list with it.
+    Form1->userprogTable->setFiltered(!registerFiltered);
+    FormProg->SpeedButton1->click();
+    QCOMPARE(FormProg->CheckBox1->isEnabled(), !registerFiltered);
+    const bool nowApplied = !registerFiltered && FormProg->CheckBox1->isChecked();
+    QCOMPARE(available(), nowApplied ? availableFiltered : allAvailable);
+    QCOMPARE(granted(), nowApplied ? grantedFiltered : mariGranted);
+    QCOMPARE(FormProg->QueryuserProg->filtered(), nowApplied);
 }
 
 void TestProgPas::aFilterOnColumnsTheGrantsLack()
@@ -474,8 +501,13 @@ void TestProgPas::theListsAndTheWritesFollowTheCompany()
     QCOMPARE(stored(f, QStringLiteral("MARI"), 1).size(), 4);
     QVERIFY(FormProg->LabelStatus->text().isEmpty());
 
-    // With no company chosen the lists stay closed and say why; nothing can be written.
+    // With no company chosen the lists stay closed and say why; nothing can be written,
+    // and a grant over the lists shown says no more than that.
     Form1->DBLookupComboBox1->setKeyValue(99);
+    FormProg->ExcludeBtn->click();
+    QVERIFY2(FormProg->LabelStatus->text().contains(QLatin1String("Choose a company")),
+             qPrintable(FormProg->LabelStatus->text()));
+    QCOMPARE(stored(f, QStringLiteral("MARI"), 2), (QList<int>{2, 12}));
     FormProg->SpeedButton1->click();
     QCOMPARE(FormProg->DBGrid1->model()->rowCount(), 0);
     QCOMPARE(buttons(), (Buttons{false, false, false}));
