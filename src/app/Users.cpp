@@ -142,14 +142,27 @@ void TForm1::buildData()
     userprogTable->setIndexFieldNames(QStringLiteral("PROG_ID"));
     userprogTable->setUpdateMode(db::Table::UpdateMode::WhereKeyOnly);
     userprogTable->setFilterCaseInsensitive(true);
-    statements::addProgramFields(*userprogTable);
-    userprogTablePROG_ID = &userprogTable->fieldByName(QStringLiteral("PROG_ID"));
-    userprogTable->fieldByName(QStringLiteral("PROG_LAST_COMP"))
+    using db::FieldType;
+    userprogTablePROG_ID = &userprogTable->addField(QStringLiteral("PROG_ID"), FieldType::Float);
+    userprogTable->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20);
+    userprogTable->addField(QStringLiteral("PROG_VERSION"), FieldType::String, 20);
+    userprogTable->addField(QStringLiteral("PROG_LAST_COMP"), FieldType::DateTime)
         .setEditMask(QStringLiteral("!99/99/00;1;_"))
         .setDisplayFormat(QStringLiteral("dd/MM/yy"));
-    userprogTable->fieldByName(QStringLiteral("VERSION"))
+    userprogTable->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, 250);
+    userprogTable->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
+    userprogTable->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
+    userprogTable->addField(QStringLiteral("REPORTING_FREQ"), FieldType::String, 10);
+    userprogTable->addField(QStringLiteral("VERSION"), FieldType::Float)
         .setDisplayFormat(QStringLiteral("#.000"))
         .setEditFormat(QStringLiteral("#.000"));
+    userprogTable->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
+    userprogTable->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
+    userprogTable->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
+    userprogTable->addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
+    userprogTable->addField(QStringLiteral("USER_NAME"), FieldType::String, 32);
+    userprogTable->addField(QStringLiteral("HELP_PATH"), FieldType::String, 64);
+    userprogTable->addField(QStringLiteral("REF_PATH"), FieldType::String, 64);
     DataSource1 = new db::DataSource(this);
     DataSource1->setDataSet(userprogTable);
     m_registerWatch.onChange = [this] { registerActed(); };
@@ -160,7 +173,6 @@ void TForm1::buildData()
     DataSourceDBs->setDataSet(QueryDBs);
 
     QueryUsers = new db::Query(QStringLiteral("QueryUsers"), Database1, statements::QueryUsers, this);
-    using db::FieldType;
     QueryUsers->addField(QStringLiteral("USERNAME"), FieldType::String, 30);
     QueryUsers->addField(QStringLiteral("DATABASE_ID"), FieldType::Float);
     QueryUsers->addField(QStringLiteral("DB_NAME"), FieldType::String, 20);

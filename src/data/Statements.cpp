@@ -1,7 +1,5 @@
 #include "data/Statements.h"
 
-#include "platform/db/DataSet.h"
-
 namespace statements {
 
 const QStringList QueryDBs = {QStringLiteral(
@@ -87,27 +85,6 @@ const QList<CatalogueEntry> &catalogue()
         {QStringLiteral("TFormDBs"), QStringLiteral("QueryMAXID"), &QueryMAXID},
     };
     return entries;
-}
-
-void addProgramFields(db::DataSet &dataSet)
-{
-    using db::FieldType;
-    dataSet.addField(QStringLiteral("PROG_ID"), FieldType::Float);
-    dataSet.addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
-    dataSet.addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
-    dataSet.addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20);
-    dataSet.addField(QStringLiteral("PROG_VERSION"), FieldType::String, 20);
-    dataSet.addField(QStringLiteral("PROG_LAST_COMP"), FieldType::DateTime);
-    dataSet.addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, 250);
-    dataSet.addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
-    dataSet.addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
-    dataSet.addField(QStringLiteral("REPORTING_FREQ"), FieldType::String, 10);
-    dataSet.addField(QStringLiteral("VERSION"), FieldType::Float);
-    dataSet.addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
-    dataSet.addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
-    dataSet.addField(QStringLiteral("USER_NAME"), FieldType::String, 32);
-    dataSet.addField(QStringLiteral("HELP_PATH"), FieldType::String, 64);
-    dataSet.addField(QStringLiteral("REF_PATH"), FieldType::String, 64);
 }
 
 } // namespace statements

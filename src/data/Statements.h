@@ -4,10 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-namespace db {
-class DataSet;
-}
-
 // Every fixed statement of the windows, as the system holds it. A statement quoted on
 // one line is one line; the others keep their lines.
 namespace statements {
@@ -53,10 +49,6 @@ extern const QStringList QueryMAXID;
 inline const QString VortalixProgTable = QStringLiteral("VORTALIX_PROG");
 inline const QString SysParamsTable = QStringLiteral("V_SYSPARAMS");
 inline const QString CustomerTable = QStringLiteral("CUSTOMER");
-
-// The columns of VortalixProgTable the windows read, with their sizes, in the table's
-// order; the program's icon is not among them.
-void addProgramFields(db::DataSet &dataSet);
 
 // A statement with the window and component that run it.
 struct CatalogueEntry {

@@ -83,6 +83,28 @@ void addGrantFields(db::Query *q)
     q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
 }
 
+void addProgramFields(db::Query *q)
+{
+    using db::FieldType;
+    q->addField(QStringLiteral("PROG_ID"), FieldType::Float);
+    q->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
+    q->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
+    q->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20);
+    q->addField(QStringLiteral("PROG_VERSION"), FieldType::String, 20);
+    q->addField(QStringLiteral("PROG_LAST_COMP"), FieldType::DateTime);
+    q->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, 250);
+    q->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
+    q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
+    q->addField(QStringLiteral("REPORTING_FREQ"), FieldType::String, 10);
+    q->addField(QStringLiteral("VERSION"), FieldType::Float);
+    q->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
+    q->addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
+    q->addField(QStringLiteral("ICON"), FieldType::Memo);
+    q->addField(QStringLiteral("USER_NAME"), FieldType::String, 32);
+    q->addField(QStringLiteral("HELP_PATH"), FieldType::String, 64);
+    q->addField(QStringLiteral("REF_PATH"), FieldType::String, 64);
+}
+
 } // namespace
 
 TFormProg::TFormProg(QWidget *parent) : controls::Form(parent)
@@ -118,8 +140,7 @@ void TFormProg::buildData()
     DataSource2->setDataSet(QueryuserProg);
 
     QueryAllProg = new db::Query(QStringLiteral("QueryAllProg"), database, statements::QueryAllProg, this);
-    statements::addProgramFields(*QueryAllProg);
-    QueryAllProg->addField(QStringLiteral("ICON"), db::FieldType::Memo);
+    addProgramFields(QueryAllProg);
     QueryAllProgPROG_ID = &QueryAllProg->field(0);
     QueryAllProg->beforeOpen = [this](db::DataSet &) { ListBeforeOpen(QueryAllProg); };
     DataSource1 = new db::DataSource(this);
