@@ -135,14 +135,15 @@ void TFormProg::buildData()
     QueryuserProg = new db::Query(QStringLiteral("QueryuserProg"), database, statements::QueryuserProg, this);
     addGrantFields(QueryuserProg);
     QueryuserProgVORTALIX_PROG_ID = &QueryuserProg->fieldByName(QStringLiteral("VORTALIX_PROG_ID"));
-    QueryuserProg->beforeOpen = [this](db::DataSet &) { ListBeforeOpen(QueryuserProg); };
+    QueryuserProg->beforeOpen = [this](db::DataSet &) { QueryuserProgBeforeOpen(); };
     DataSource2 = new db::DataSource(this);
     DataSource2->setDataSet(QueryuserProg);
 
     QueryAllProg = new db::Query(QStringLiteral("QueryAllProg"), database, statements::QueryAllProg, this);
     addProgramFields(QueryAllProg);
     QueryAllProgPROG_ID = &QueryAllProg->field(0);
-    QueryAllProg->beforeOpen = [this](db::DataSet &) { ListBeforeOpen(QueryAllProg); };
+    QueryAllProg->beforeOpen = [this](db::DataSet &) { QueryAllProgBeforeOpen(); };
+    QueryAllProg->afterOpen = [this](db::DataSet &) { QueryAllProgAfterOpen(); };
     DataSource1 = new db::DataSource(this);
     DataSource1->setDataSet(QueryAllProg);
 
@@ -340,8 +341,9 @@ void TFormProg::SetButtons()
     IncludeBtn->setEnabled(named && QueryuserProg->active() && !QueryuserProg->isEmpty());
     // The printed list is the granted list as loaded: nothing to print before it is.
     SpeedButton2->setEnabled(QueryuserProg->active());
-    // The copy is offered over loaded lists, while some program is not granted yet.
-    BitBtn1->setEnabled(QueryuserProg->active() && QueryAllProg->active() && !QueryAllProg->isEmpty());
+    // The copy is offered over loaded lists only; when "Available" opens it decides.
+    if (!QueryuserProg->active() || !QueryAllProg->active())
+        BitBtn1->setEnabled(false);
 }
 
 bool TFormProg::ReopenLists()
@@ -526,6 +528,11 @@ void TFormProg::ListBeforeOpen(db::Query *list)
     list->paramByName(QStringLiteral("db_name")).setAsString(m_dbName);
     list->paramByName(QStringLiteral("user")).setAsString(m_listUser);
     ApplyRegisterFilter(list);
+}
+
+void TFormProg::QueryAllProgAfterOpen()
+{
+    BitBtn1->setEnabled(!QueryAllProgPROG_ID->isNull());
 }
 
 bool TFormProg::reloadWhenOutdated(const QString &nothingDone)

@@ -105,8 +105,11 @@ private:
     void FormHide();
     void FormResize();
     void SpeedButton1Click();
-    // Both lists are read for the user named and the main window's company.
+    // Both lists are read alike, for the user named and the main window's company.
+    void QueryuserProgBeforeOpen() { ListBeforeOpen(QueryuserProg); }
+    void QueryAllProgBeforeOpen() { ListBeforeOpen(QueryAllProg); }
     void ListBeforeOpen(db::Query *list);
+    void QueryAllProgAfterOpen();
     void ExcludeBtnClick();
     void IncludeBtnClick();
     void BitBtn1Click();
