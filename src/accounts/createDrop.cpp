@@ -2,6 +2,7 @@
 
 #include "accounts/adduser.h"
 #include "app/Users.h"
+#include "data/StatementText.h"
 #include "data/Statements.h"
 #include "platform/controls/Messages.h"
 
@@ -260,6 +261,7 @@ void TFormCr::ExecBuffer()
         QString text;
         for (const QString &line : lines)
             text += line + QLatin1Char('\n');
-        Messages::plain(QStringLiteral("Failed to execute following SQL statement:") + QLatin1Char('\r') + text);
+        Messages::plain(QStringLiteral("Failed to execute following SQL statement:") + QLatin1Char('\r')
+                        + statements::hidePasswords(text));
     }
 }

@@ -3,6 +3,7 @@
 #include "accounts/adduser.h"
 #include "accounts/createDrop.h"
 #include "accounts/newusers.h"
+#include "data/StatementText.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -159,6 +160,8 @@ private slots:
     void wrongPasswordAnsweredNoAndYes();
     void aScanStopsAtAnUnreachableServer();
     void refusedUserNamesReachNoStatement();
+    void passwordsInShownStatements_data();
+    void passwordsInShownStatements();
     void aProgramUnitNameThatIsNotPlain();
     void theWindowKeepsItsWidth();
     void pressingAMoveButtonWithNothingChosen();
@@ -416,7 +419,7 @@ void TestAccounts::anAccountMadeMeanwhileIsReportedOnceAndGranted()
              {QStringLiteral("create user MARI identified by other"), QStringLiteral("grant connect to MARI")});
     create({QStringLiteral("TEST")}, [] { FormCr->BitBtn1->click(); });
     QCOMPARE(f.messages.texts(),
-             QStringList{failed + QStringLiteral("create user MARI identified by kevaro\ndefault tablespace users\n"
+             QStringList{failed + QStringLiteral("create user MARI identified by ********\ndefault tablespace users\n"
                                                  "temporary tablespace temp\n")});
     QCOMPARE(f.messages.entries().first().kind, MessageKind::Plain);
     QCOMPARE(rolesOf(f, QStringLiteral("TEST"), QStringLiteral("MARI")),
@@ -628,6 +631,31 @@ void TestAccounts::refusedUserNamesReachNoStatement()
     QVERIFY(FormCr->Query1->sql().isEmpty());
     QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("VORTALIX")));
     QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("MARI")));
+}
+
+void TestAccounts::passwordsInShownStatements_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("word") << QStringLiteral("create user MARI identified by kevaro\ndefault tablespace users\n")
+                          << QStringLiteral("create user MARI identified by ********\ndefault tablespace users\n");
+    QTest::newRow("quoted, over lines") << QStringLiteral("alter user MARI\nIDENTIFIED\n  By \"se cret\";")
+                                        << QStringLiteral("alter user MARI\nIDENTIFIED\n  By ********;");
+    QTest::newRow("old one too") << QStringLiteral("alter user MARI identified by new1 Replace old1")
+                                 << QStringLiteral("alter user MARI identified by ******** Replace ********");
+    QTest::newRow("quote left open") << QStringLiteral("create user MARI identified by \"se cret\ngrant x to MARI")
+                                     << QStringLiteral("create user MARI identified by ********");
+    QTest::newRow("two") << QStringLiteral("create user A identified by a1 create user B identified by b1")
+                         << QStringLiteral("create user A identified by ******** create user B identified by ********");
+    QTest::newRow("none") << QStringLiteral("create user MARI identified externally\ngrant connect to MARI")
+                          << QStringLiteral("create user MARI identified externally\ngrant connect to MARI");
+}
+
+void TestAccounts::passwordsInShownStatements()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, shown);
+    QCOMPARE(statements::hidePasswords(statement), shown);
 }
 
 void TestAccounts::aProgramUnitNameThatIsNotPlain()
