@@ -264,7 +264,15 @@ void TFormCreateUser::DBLookupListBox1Click()
 void TFormCreateUser::IncludeBtnClick()
 {
     AskEach = true;
-    if (CreateSelected())
+    bool chosen = false;
+    try {
+        chosen = CreateSelected();
+    } catch (...) {
+        // The accounts made before the error stopped the creation are shown too.
+        RefreshLists();
+        throw;
+    }
+    if (chosen)
         RefreshLists();
 }
 

@@ -160,6 +160,7 @@ private slots:
     void wrongPasswordAnsweredNoAndYes();
     void aScanStopsAtAnUnreachableServer();
     void refusedUserNamesReachNoStatement();
+    void aFailedOwnerLoginLeavesTheWindowAsSystem();
     void passwordsInShownStatements_data();
     void passwordsInShownStatements();
     void aProgramUnitNameThatIsNotPlain();
@@ -631,6 +632,39 @@ void TestAccounts::refusedUserNamesReachNoStatement()
     QVERIFY(FormCr->Query1->sql().isEmpty());
     QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("VORTALIX")));
     QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("MARI")));
+}
+
+void TestAccounts::aFailedOwnerLoginLeavesTheWindowAsSystem()
+{
+    // On THIRD the owner's password is no longer the one the program holds.
+    MainWindowFixture f;
+    f.servers.addServer(QStringLiteral("THIRD"));
+    asSystem(f, QStringLiteral("THIRD"), {QStringLiteral("drop user MARI cascade"), QStringLiteral("drop user JAAN cascade"),
+                                          QStringLiteral("alter user vortalix identified by changed")});
+    openWithoutMari(f);
+    FormCreateUser->DbServers.append(QStringLiteral("THIRD=THIRD"));
+    FormCreateUser->RefreshLists();
+    // The failed login is reported once; the account made before it is listed, without
+    // its grants, and the connection is back as "system".
+    auto stoppedAtTheGrants = [&](const QString &user) {
+        QCOMPARE(f.messages.entries().size(), 1);
+        QCOMPARE(f.messages.entries().first().kind, MessageKind::Error);
+        f.messages.clear();
+        QVERIFY(FormCreateUser->Database1->connected());
+        QCOMPARE(FormCreateUser->Database1->params().value(QStringLiteral("USER NAME")), QStringLiteral("system"));
+        QCOMPARE(FormCreateUser->Label3->text(), QLatin1Char(' ') + user);
+        QCOMPARE(items(FormCreateUser->ListBox1), (QStringList{QStringLiteral("TEST"), QStringLiteral("THIRD")}));
+        QVERIFY(rolesOf(f, QStringLiteral("THIRD"), user).isEmpty());
+    };
+    // Unseen, after OK to All on TEST.
+    create({QStringLiteral("TEST"), QStringLiteral("THIRD")}, [] { FormCr->BitBtn3->click(); });
+    stoppedAtTheGrants(QStringLiteral("MARI"));
+    QCOMPARE(rolesOf(f, QStringLiteral("TEST"), QStringLiteral("MARI")),
+             (QStringList{QStringLiteral("CONNECT"), QStringLiteral("DEALER"), QStringLiteral("RESOURCE")}));
+    // Through the dialog's OK.
+    chooseUser(QStringLiteral("JAAN"));
+    create({QStringLiteral("THIRD")}, [] { FormCr->BitBtn1->click(); });
+    stoppedAtTheGrants(QStringLiteral("JAAN"));
 }
 
 void TestAccounts::passwordsInShownStatements_data()
