@@ -410,15 +410,17 @@ bool TFormCreateUser::CreateSelected()
 {
     const QStringList chosen = selectedItems(ListBox2);
     const QString user = SelectedUser();
+    // A name refused is refused once, whatever the number of databases chosen.
+    if (chosen.isEmpty() || !TFormCr::CheckUserName(user))
+        return false;
     for (const QString &name : chosen)
         CreateUserIn(user, DbServers.value(name), name);
-    return !chosen.isEmpty();
+    return true;
 }
 
 void TFormCreateUser::CreateUserIn(const QString &user, const QString &server, const QString &name)
 {
-    if (!TFormCr::CheckUserName(user))
-        return;
+    // The runner checks the name before it prepares a statement.
     FormCr->ServerName = server;
     FormCr->UserName = user;
     FormCr->DbName = name;
@@ -432,9 +434,11 @@ bool TFormCreateUser::DropSelected()
 {
     const QStringList chosen = selectedItems(ListBox1);
     const QString user = SelectedUser();
+    if (chosen.isEmpty() || !TFormCr::CheckUserName(user))
+        return false;
     for (const QString &name : chosen)
         DropUserFrom(user, DbServers.value(name), name);
-    return !chosen.isEmpty();
+    return true;
 }
 
 void TFormCreateUser::DropUserFrom(const QString &user, const QString &server, const QString &name)

@@ -160,6 +160,7 @@ private slots:
     void wrongPasswordAnsweredNoAndYes();
     void aScanStopsAtAnUnreachableServer();
     void refusedUserNamesReachNoStatement();
+    void aRefusedNameIsRefusedOnceForAllDatabases();
     void aFailedOwnerLoginLeavesTheWindowAsSystem();
     void passwordsInShownStatements_data();
     void passwordsInShownStatements();
@@ -632,6 +633,34 @@ void TestAccounts::refusedUserNamesReachNoStatement()
     QVERIFY(FormCr->Query1->sql().isEmpty());
     QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("VORTALIX")));
     QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("MARI")));
+}
+
+void TestAccounts::aRefusedNameIsRefusedOnceForAllDatabases()
+{
+    MainWindowFixture f;
+    f.servers.addServer(QStringLiteral("THIRD"));
+    const QString create = QStringLiteral("create user \"Olev\" identified by kevaro");
+    asSystem(f, QStringLiteral("LIVE"), {create, QStringLiteral("grant dealer to \"Olev\"")});
+    f.connectAs();
+    openAccountWindow(QStringLiteral("TEST"));
+    FormCreateUser->DbServers.append(QStringLiteral("THIRD=THIRD"));
+    FormCreateUser->RefreshLists();
+    chooseUser(QStringLiteral("Olev"));
+    auto refusedOnce = [&](QPushButton *button, QListWidget *list) {
+        testsupport::ModalDriver driver; // no dialog may appear
+        select(list, {QStringLiteral("TEST"), QStringLiteral("THIRD")});
+        button->click();
+        QCOMPARE(f.messages.texts().size(), 1);
+        QVERIFY(f.messages.texts().first().startsWith(QLatin1String("The user name \"Olev\" cannot be used")));
+        f.messages.clear();
+    };
+    refusedOnce(FormCreateUser->IncludeBtn, FormCreateUser->ListBox2);
+    asSystem(f, QStringLiteral("TEST"), {create});
+    asSystem(f, QStringLiteral("THIRD"), {create});
+    FormCreateUser->RefreshLists();
+    QCOMPARE(items(FormCreateUser->ListBox1), (QStringList{QStringLiteral("TEST"), QStringLiteral("THIRD")}));
+    refusedOnce(FormCreateUser->ExcludeBtn, FormCreateUser->ListBox1); // asked nothing
+    QVERIFY(accountExists(f, QStringLiteral("THIRD"), QStringLiteral("Olev")));
 }
 
 void TestAccounts::aFailedOwnerLoginLeavesTheWindowAsSystem()
