@@ -195,9 +195,10 @@ public:
         std::printf("\n");
         for (const QString &name : m_order) {
             std::printf("| %s |", qPrintable(name));
+            const QHash<QString, Row> cells = m_cells.value(name);
             for (const QString &c : m_columns) {
-                const auto row = m_cells.value(name).find(c);
-                if (row == m_cells.value(name).end()) {
+                const auto row = cells.constFind(c);
+                if (row == cells.constEnd()) {
                     std::printf(" |");
                     continue;
                 }

@@ -4,6 +4,7 @@
 // own, made once in a temporary folder.
 
 #include "BankServer.h"
+#include "RawSession.h"
 
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
@@ -16,11 +17,9 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <array>
-#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -33,75 +32,6 @@ namespace {
 const QString registerSql = QStringLiteral("select * from vortalix_prog order by prog_id");
 const QString registerFilter = QStringLiteral("Prog_Author='ab*' and prog_type='3'");
 constexpr std::array<int, 2> sizes{10000, 100000};
-
-[[noreturn]] void sqliteFailed(sqlite3 *handle, const char *what)
-{
-    throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(handle));
-}
-
-// A plain SQLite handle, closed when it goes out of scope.
-class Handle {
-public:
-    explicit Handle(const QString &path)
-    {
-        const QByteArray name = path.toUtf8();
-        if (sqlite3_open_v2(name.constData(), &m_handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-            != SQLITE_OK) {
-            const std::string error = m_handle ? sqlite3_errmsg(m_handle) : "out of memory";
-            sqlite3_close(m_handle);
-            throw std::runtime_error("cannot open " + name.toStdString() + ": " + error);
-        }
-    }
-    Handle(const Handle &) = delete;
-    Handle &operator=(const Handle &) = delete;
-    ~Handle() { sqlite3_close(m_handle); }
-    sqlite3 *get() const { return m_handle; }
-
-    void exec(const char *sql) const
-    {
-        if (sqlite3_exec(m_handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            sqliteFailed(m_handle, sql);
-    }
-
-private:
-    sqlite3 *m_handle = nullptr;
-};
-
-// A prepared statement, finalized when it goes out of scope.
-class Statement {
-public:
-    Statement(sqlite3 *handle, const char *sql) : m_handle(handle)
-    {
-        if (sqlite3_prepare_v2(handle, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
-            sqliteFailed(handle, sql);
-    }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    sqlite3_stmt *get() const { return m_stmt; }
-
-    void text(int position, const std::string &value) const
-    {
-        check(sqlite3_bind_text(m_stmt, position, value.data(), int(value.size()), SQLITE_TRANSIENT));
-    }
-    void number(int position, double value) const { check(sqlite3_bind_double(m_stmt, position, value)); }
-    void null(int position) const { check(sqlite3_bind_null(m_stmt, position)); }
-    void runOnce() const
-    {
-        if (sqlite3_step(m_stmt) != SQLITE_DONE)
-            sqliteFailed(m_handle, "step");
-        sqlite3_reset(m_stmt);
-    }
-
-private:
-    void check(int rc) const
-    {
-        if (rc != SQLITE_OK)
-            sqliteFailed(m_handle, "bind");
-    }
-    sqlite3 *m_handle;
-    sqlite3_stmt *m_stmt = nullptr;
-};
 
 // An embedded server holding a register of the given size, with a session logged in as
 // the schema owner. Made on first use and kept for the whole run.
@@ -128,10 +58,10 @@ public:
 
     int programs() const { return m_programs; }
     db::Connection &connection() { return m_connection; }
+    QString folder() const { return m_directory.embeddedFolder(m_alias); }
     QString schemaFile() const
     {
-        return QDir(m_directory.embeddedFolder(m_alias))
-            .filePath(embedded::EmbeddedServer::schemaFileName(QStringLiteral("VORTALIX")));
+        return QDir(folder()).filePath(embedded::EmbeddedServer::schemaFileName(QStringLiteral("VORTALIX")));
     }
 
 private:
@@ -191,56 +121,12 @@ void sqliteStep(benchmark::State &state, int programs)
 {
     guarded(state, [&] {
         BenchServer &s = server(programs);
-        const Handle session(QStringLiteral(":memory:"));
-        {
-            const Statement attach(session.get(), "attach database ?1 as \"VORTALIX\"");
-            attach.text(1, s.schemaFile().toStdString());
-            attach.runOnce();
-        }
-        const std::string sql = registerSql.toStdString();
-        int rows = 0;
-        for (auto _ : state) {
-            const Statement select(session.get(), sql.c_str());
-            sqlite3_stmt *stmt = select.get();
-            const int n = sqlite3_column_count(stmt);
-            std::int64_t integers = 0;
-            double reals = 0;
-            std::size_t bytes = 0;
-            rows = 0;
-            int rc;
-            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-                for (int i = 0; i < n; ++i) {
-                    switch (sqlite3_column_type(stmt, i)) {
-                    case SQLITE_NULL:
-                        break;
-                    case SQLITE_INTEGER:
-                        integers += sqlite3_column_int64(stmt, i);
-                        break;
-                    case SQLITE_FLOAT:
-                        reals += sqlite3_column_double(stmt, i);
-                        break;
-                    case SQLITE_BLOB: {
-                        const void *blob = sqlite3_column_blob(stmt, i);
-                        benchmark::DoNotOptimize(blob);
-                        bytes += std::size_t(sqlite3_column_bytes(stmt, i));
-                        break;
-                    }
-                    default: {
-                        const unsigned char *text = sqlite3_column_text(stmt, i);
-                        const int length = sqlite3_column_bytes(stmt, i);
-                        bytes += std::size_t(length) + (length > 0 ? text[0] : 0);
-                        break;
-                    }
-                    }
-                }
-                ++rows;
-            }
-            if (rc != SQLITE_DONE)
-                sqliteFailed(session.get(), "step");
-            benchmark::DoNotOptimize(integers);
-            benchmark::DoNotOptimize(reals);
-            benchmark::DoNotOptimize(bytes);
-        }
+        // The statement is prepared once and stepped again each time, every column read.
+        bench::RawSession session(s.folder());
+        qint64 rows = 0;
+        for (auto _ : state)
+            rows = session.run(registerSql);
+        benchmark::DoNotOptimize(session.checksum());
         if (rows != programs)
             throw std::runtime_error("the statement gave " + std::to_string(rows) + " rows");
         state.SetItemsProcessed(state.iterations() * programs);

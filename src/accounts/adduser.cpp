@@ -264,7 +264,15 @@ void TFormCreateUser::DBLookupListBox1Click()
 void TFormCreateUser::IncludeBtnClick()
 {
     AskEach = true;
-    if (CreateSelected())
+    bool chosen = false;
+    try {
+        chosen = CreateSelected();
+    } catch (...) {
+        // The accounts made before the error stopped the creation are shown too.
+        RefreshLists();
+        throw;
+    }
+    if (chosen)
         RefreshLists();
 }
 
@@ -402,15 +410,17 @@ bool TFormCreateUser::CreateSelected()
 {
     const QStringList chosen = selectedItems(ListBox2);
     const QString user = SelectedUser();
+    // A name refused is refused once, whatever the number of databases chosen.
+    if (chosen.isEmpty() || !TFormCr::CheckUserName(user))
+        return false;
     for (const QString &name : chosen)
         CreateUserIn(user, DbServers.value(name), name);
-    return !chosen.isEmpty();
+    return true;
 }
 
 void TFormCreateUser::CreateUserIn(const QString &user, const QString &server, const QString &name)
 {
-    if (!TFormCr::CheckUserName(user))
-        return;
+    // The runner checks the name before it prepares a statement.
     FormCr->ServerName = server;
     FormCr->UserName = user;
     FormCr->DbName = name;
@@ -424,9 +434,11 @@ bool TFormCreateUser::DropSelected()
 {
     const QStringList chosen = selectedItems(ListBox1);
     const QString user = SelectedUser();
+    if (chosen.isEmpty() || !TFormCr::CheckUserName(user))
+        return false;
     for (const QString &name : chosen)
         DropUserFrom(user, DbServers.value(name), name);
-    return !chosen.isEmpty();
+    return true;
 }
 
 void TFormCreateUser::DropUserFrom(const QString &user, const QString &server, const QString &name)

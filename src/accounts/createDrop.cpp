@@ -2,6 +2,7 @@
 
 #include "accounts/adduser.h"
 #include "app/Users.h"
+#include "data/StatementText.h"
 #include "data/Statements.h"
 #include "platform/controls/Messages.h"
 
@@ -224,22 +225,44 @@ void TFormCr::RunStatements()
     Memo1->appendPlainText(QStringLiteral(" "));
     const QStringList lines = Memo1->toPlainText().split(QLatin1Char('\n'));
     db::Connection *database = FormCreateUser->Database1;
-    QStringList statement;
-    for (const QString &line : lines) {
-        if (!IsBlank(line) || statement.isEmpty()) {
-            // A blank line with nothing before it begins the next statement.
-            statement.append(line);
-            continue;
+    const QString system = QStringLiteral("system");
+    const QString owner = QStringLiteral("vortalix");
+    QString login = database->params().value(QStringLiteral("USER NAME"));
+    // However the statements end (all run, the owner's login refused or failed), the
+    // window's connection is logged in as "system" again, connected as it was.
+    const bool wasConnected = database->connected();
+    auto backToSystem = [&] {
+        if (login != system)
+            Form1->LoginAs(database, system);
+        if (wasConnected && !database->connected())
+            database->open();
+    };
+    try {
+        QStringList statement;
+        for (const QString &line : lines) {
+            if (!IsBlank(line) || statement.isEmpty()) {
+                // A blank line with nothing before it begins the next statement.
+                statement.append(line);
+                continue;
+            }
+            // Statements that begin with "grant" are granted by the owner of the objects;
+            // the login stays the owner's for the statements after the first of them.
+            if (statement.first().left(5) == QLatin1String("grant") && login != owner) {
+                login = owner;
+                if (!Form1->LoginAs(database, owner))
+                    break;
+            }
+            Query1->setSql(statement);
+            ExecBuffer();
+            statement.clear();
+            Query1->setSql({});
         }
-        // Statements that begin with "grant" are granted by the owner of the objects.
-        if (statement.first().left(5) == QLatin1String("grant") && !Form1->LoginAs(database, QStringLiteral("vortalix")))
-            return;
-        Query1->setSql(statement);
-        ExecBuffer();
-        statement.clear();
+    } catch (...) {
         Query1->setSql({});
+        backToSystem();
+        throw;
     }
-    Form1->LoginAs(database, QStringLiteral("system"));
+    backToSystem();
 }
 
 void TFormCr::ExecBuffer()
@@ -254,6 +277,7 @@ void TFormCr::ExecBuffer()
         QString text;
         for (const QString &line : lines)
             text += line + QLatin1Char('\n');
-        Messages::plain(QStringLiteral("Failed to execute following SQL statement:") + QLatin1Char('\r') + text);
+        Messages::plain(QStringLiteral("Failed to execute following SQL statement:") + QLatin1Char('\r')
+                        + statements::hidePasswords(text));
     }
 }

@@ -11,7 +11,7 @@
 // account window sets UserName, DbName and ServerName and either shows the dialog, where
 // the statements can be edited, or runs them unseen with PrepareAndRun. All statements run
 // on the account window's own connection, as "system" to create the account and as the
-// schema owner "vortalix" for every statement that begins with "grant".
+// schema owner "vortalix" from the first statement that begins with "grant" on.
 class TFormCr : public controls::Form {
     Q_OBJECT
 public:
@@ -34,9 +34,11 @@ public:
     void PrepareAndRun();
     // Connects to the target database and writes the account statements into the memo.
     bool PrepareStatements();
-    // Runs the memo's statements in order; a blank line ends a statement.
+    // Runs the memo's statements in order; a blank line ends a statement. A refused login
+    // of the owner ends the run; however it ends, the connection is "system"'s again.
     void RunStatements();
-    // Runs the statement in the buffer; a failure is reported and the caller goes on.
+    // Runs the statement in the buffer; a failure is reported, its passwords hidden, and
+    // the caller goes on.
     void ExecBuffer();
 
     // Whether a name can stand unquoted in an account statement and mean exactly that

@@ -3,6 +3,7 @@
 #include "accounts/adduser.h"
 #include "accounts/createDrop.h"
 #include "accounts/newusers.h"
+#include "data/StatementText.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -159,6 +160,10 @@ private slots:
     void wrongPasswordAnsweredNoAndYes();
     void aScanStopsAtAnUnreachableServer();
     void refusedUserNamesReachNoStatement();
+    void aRefusedNameIsRefusedOnceForAllDatabases();
+    void aFailedOwnerLoginLeavesTheWindowAsSystem();
+    void passwordsInShownStatements_data();
+    void passwordsInShownStatements();
     void aProgramUnitNameThatIsNotPlain();
     void theWindowKeepsItsWidth();
     void pressingAMoveButtonWithNothingChosen();
@@ -416,7 +421,7 @@ void TestAccounts::anAccountMadeMeanwhileIsReportedOnceAndGranted()
              {QStringLiteral("create user MARI identified by other"), QStringLiteral("grant connect to MARI")});
     create({QStringLiteral("TEST")}, [] { FormCr->BitBtn1->click(); });
     QCOMPARE(f.messages.texts(),
-             QStringList{failed + QStringLiteral("create user MARI identified by kevaro\ndefault tablespace users\n"
+             QStringList{failed + QStringLiteral("create user MARI identified by ********\ndefault tablespace users\n"
                                                  "temporary tablespace temp\n")});
     QCOMPARE(f.messages.entries().first().kind, MessageKind::Plain);
     QCOMPARE(rolesOf(f, QStringLiteral("TEST"), QStringLiteral("MARI")),
@@ -628,6 +633,92 @@ void TestAccounts::refusedUserNamesReachNoStatement()
     QVERIFY(FormCr->Query1->sql().isEmpty());
     QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("VORTALIX")));
     QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("MARI")));
+}
+
+void TestAccounts::aRefusedNameIsRefusedOnceForAllDatabases()
+{
+    MainWindowFixture f;
+    f.servers.addServer(QStringLiteral("THIRD"));
+    const QString create = QStringLiteral("create user \"Olev\" identified by kevaro");
+    asSystem(f, QStringLiteral("LIVE"), {create, QStringLiteral("grant dealer to \"Olev\"")});
+    f.connectAs();
+    openAccountWindow(QStringLiteral("TEST"));
+    FormCreateUser->DbServers.append(QStringLiteral("THIRD=THIRD"));
+    FormCreateUser->RefreshLists();
+    chooseUser(QStringLiteral("Olev"));
+    auto refusedOnce = [&](QPushButton *button, QListWidget *list) {
+        testsupport::ModalDriver driver; // no dialog may appear
+        select(list, {QStringLiteral("TEST"), QStringLiteral("THIRD")});
+        button->click();
+        QCOMPARE(f.messages.texts().size(), 1);
+        QVERIFY(f.messages.texts().first().startsWith(QLatin1String("The user name \"Olev\" cannot be used")));
+        f.messages.clear();
+    };
+    refusedOnce(FormCreateUser->IncludeBtn, FormCreateUser->ListBox2);
+    asSystem(f, QStringLiteral("TEST"), {create});
+    asSystem(f, QStringLiteral("THIRD"), {create});
+    FormCreateUser->RefreshLists();
+    QCOMPARE(items(FormCreateUser->ListBox1), (QStringList{QStringLiteral("TEST"), QStringLiteral("THIRD")}));
+    refusedOnce(FormCreateUser->ExcludeBtn, FormCreateUser->ListBox1); // asked nothing
+    QVERIFY(accountExists(f, QStringLiteral("THIRD"), QStringLiteral("Olev")));
+}
+
+void TestAccounts::aFailedOwnerLoginLeavesTheWindowAsSystem()
+{
+    // On THIRD the owner's password is no longer the one the program holds.
+    MainWindowFixture f;
+    f.servers.addServer(QStringLiteral("THIRD"));
+    asSystem(f, QStringLiteral("THIRD"), {QStringLiteral("drop user MARI cascade"), QStringLiteral("drop user JAAN cascade"),
+                                          QStringLiteral("alter user vortalix identified by changed")});
+    openWithoutMari(f);
+    FormCreateUser->DbServers.append(QStringLiteral("THIRD=THIRD"));
+    FormCreateUser->RefreshLists();
+    // The failed login is reported once; the account made before it is listed, without
+    // its grants, and the connection is back as "system".
+    auto stoppedAtTheGrants = [&](const QString &user) {
+        QCOMPARE(f.messages.entries().size(), 1);
+        QCOMPARE(f.messages.entries().first().kind, MessageKind::Error);
+        f.messages.clear();
+        QVERIFY(FormCreateUser->Database1->connected());
+        QCOMPARE(FormCreateUser->Database1->params().value(QStringLiteral("USER NAME")), QStringLiteral("system"));
+        QCOMPARE(FormCreateUser->Label3->text(), QLatin1Char(' ') + user);
+        QCOMPARE(items(FormCreateUser->ListBox1), (QStringList{QStringLiteral("TEST"), QStringLiteral("THIRD")}));
+        QVERIFY(rolesOf(f, QStringLiteral("THIRD"), user).isEmpty());
+    };
+    // Unseen, after OK to All on TEST.
+    create({QStringLiteral("TEST"), QStringLiteral("THIRD")}, [] { FormCr->BitBtn3->click(); });
+    stoppedAtTheGrants(QStringLiteral("MARI"));
+    QCOMPARE(rolesOf(f, QStringLiteral("TEST"), QStringLiteral("MARI")),
+             (QStringList{QStringLiteral("CONNECT"), QStringLiteral("DEALER"), QStringLiteral("RESOURCE")}));
+    // Through the dialog's OK.
+    chooseUser(QStringLiteral("JAAN"));
+    create({QStringLiteral("THIRD")}, [] { FormCr->BitBtn1->click(); });
+    stoppedAtTheGrants(QStringLiteral("JAAN"));
+}
+
+void TestAccounts::passwordsInShownStatements_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("word") << QStringLiteral("create user MARI identified by kevaro\ndefault tablespace users\n")
+                          << QStringLiteral("create user MARI identified by ********\ndefault tablespace users\n");
+    QTest::newRow("quoted, over lines") << QStringLiteral("alter user MARI\nIDENTIFIED\n  By \"se cret\";")
+                                        << QStringLiteral("alter user MARI\nIDENTIFIED\n  By ********;");
+    QTest::newRow("old one too") << QStringLiteral("alter user MARI identified by new1 Replace old1")
+                                 << QStringLiteral("alter user MARI identified by ******** Replace ********");
+    QTest::newRow("quote left open") << QStringLiteral("create user MARI identified by \"se cret\ngrant x to MARI")
+                                     << QStringLiteral("create user MARI identified by ********");
+    QTest::newRow("two") << QStringLiteral("create user A identified by a1 create user B identified by b1")
+                         << QStringLiteral("create user A identified by ******** create user B identified by ********");
+    QTest::newRow("none") << QStringLiteral("create user MARI identified externally\ngrant connect to MARI")
+                          << QStringLiteral("create user MARI identified externally\ngrant connect to MARI");
+}
+
+void TestAccounts::passwordsInShownStatements()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, shown);
+    QCOMPARE(statements::hidePasswords(statement), shown);
 }
 
 void TestAccounts::aProgramUnitNameThatIsNotPlain()
