@@ -247,8 +247,9 @@ void QtSqlBackend::beginTransaction()
 void QtSqlBackend::commit()
 {
     QSqlDatabase db = database();
-    // The transaction ends with the commit, whether the server keeps its changes or not.
-    m_inTransaction = false;
+    // A commit that fails leaves the transaction to rollback(): a driver that keeps a
+    // transaction of its own (QOCI, QODBC), or a server that keeps the transaction open,
+    // leaves it only by a rollback; until then nothing the session changes is committed.
     if (!db.commit()) {
         const QSqlError error = db.lastError();
         if (error.databaseText().trimmed().isEmpty())
@@ -256,11 +257,11 @@ void QtSqlBackend::commit()
                               .arg(error.driverText()));
         throw m_kind->errorOf(error);
     }
+    m_inTransaction = false;
 }
 
 void QtSqlBackend::rollback()
 {
-    // A commit ends the transaction even when it fails: there is nothing left to undo.
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
