@@ -198,12 +198,11 @@ ResultSet QtSqlBackend::select(const QString &sql, const BoundParams &params)
     const QSqlRecord record = q.record();
     rs.columns = m_kind->columns(sql, record);
     const int n = record.count();
+    RowWriter writer;
     while (q.next()) {
-        Row row;
-        row.reserve(n);
         for (int i = 0; i < n; ++i)
-            row.append(storedValue(m_kind->fetchedValue(q.value(i))));
-        rs.rows.push_back(std::move(row));
+            writer.value(storedValue(m_kind->fetchedValue(q.value(i))));
+        rs.rows.push_back(writer.take());
     }
     if (q.lastError().isValid())
         throw m_kind->errorOf(q.lastError());
