@@ -66,6 +66,9 @@ void TestFilter::matching_data()
     QTest::newRow("quoted number without zeros") << "NUMBER='1.5'" << false << "x" << 1.5 << true;
     QTest::newRow("quoted number differs") << "NUMBER='1.500'" << false << "x" << 1.25 << false;
     QTest::newRow("quoted number, no digit before the point") << "NUMBER='.500'" << false << "x" << 0.5 << true;
+    QTest::newRow("quoted number with a decimal comma") << "NUMBER='1,5'" << false << "x" << 1.5 << true;
+    QTest::newRow("a comma is the decimal point, not a group") << "NUMBER=' 1,500 '" << false << "x" << 1.5 << true;
+    QTest::newRow("decimal comma differs") << "NUMBER='1,5'" << false << "x" << 15.0 << false;
     QTest::newRow("prefix of a number stays text") << "NUMBER='1.50*'" << false << "x" << 1.5 << false;
     QTest::newRow("quoted text on a number column") << "NUMBER='abc'" << false << "x" << 1.5 << false;
     QTest::newRow("quoted number on a text column is text") << "NAME='1.500'" << false << "1.5" << 1.0 << false;

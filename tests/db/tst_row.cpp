@@ -141,6 +141,9 @@ void TestRow::sameComparesAsTheEngineDoes()
     QVERIFY(!Row::same(a, 5, Row{QDate(2020, 1, 2)}, 0));
     // Across columns of two rows.
     QVERIFY(Row::same(a, 2, Row{QVariant(), QStringLiteral("abc")}, 1));
+    // Values outside rows compare alike.
+    QVERIFY(Row::same(QVariant(2), QVariant(2.0)) && Row::same(QVariant(), QVariant()));
+    QVERIFY(!Row::same(QVariant(), 0.0) && !Row::same(QStringLiteral("abc"), QStringLiteral("ABC")));
 }
 
 void TestRow::textIsReadWhereItLies()

@@ -4,8 +4,11 @@
 #include "platform/db/DbError.h"
 #include "platform/db/Field.h"
 #include "platform/db/Query.h"
+#include "platform/db/ServerDirectory.h"
 #include "platform/db/Table.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using testsupport::TempServers;
@@ -20,6 +23,7 @@ private slots:
     void loginNamesAreReadAsTheServerReadsThem();
     void aFailedStatementLeavesTheTransactionUsable();
     void aFailedCommitEndsTheTransaction();
+    void aFailedCommitIsRolledBackWhereTheDriverKeepsIt();
     void aDateKeepsTheClientsWallClockTime();
     void columnsAreNamedAndTypedAsTheWindowsExpect();
     void aStatementRefusedAsAmbiguousIsOrderedOutside();
@@ -116,7 +120,43 @@ void TestSessions::aFailedCommitEndsTheTransaction()
     c->startTransaction();
     c->backend().execute(QStringLiteral("insert into vortalix.deferred_check (company) values (1)"), {});
     c->commit();
-    QCOMPARE(count(*c, QStringLiteral("select count(*) from vortalix.deferred_check")), 1);
+    // So does a change outside a transaction: another session sees both.
+    c->backend().execute(QStringLiteral("insert into user_prog_db (username, vortalix_prog_id, database_id, ordinal) "
+                                        "values ('KEPT', 3, 2, 0)"),
+                         {});
+    const auto other = servers.connect();
+    QCOMPARE(count(*other, QStringLiteral("select count(*) from vortalix.deferred_check")), 1);
+    QCOMPARE(count(*other, QStringLiteral("select count(*) from user_prog_db where username = 'KEPT'")), 1);
+}
+
+void TestSessions::aFailedCommitIsRolledBackWhereTheDriverKeepsIt()
+{
+    // A session that stays inside its transaction after a refused commit, as QOCI's and
+    // QODBC's do: SQLite keeps the transaction open when a deferred reference fails.
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("servers.ini")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Plain]\ndriver=QSQLITE\ndatabase=" + dir.filePath(QStringLiteral("plain.db")).toUtf8() + '\n');
+    file.close();
+    const db::ServerDirectory directory(file.fileName(), dir.path());
+    const auto connect = [&] {
+        auto c = std::make_unique<db::Connection>(QStringLiteral("Plain"));
+        c->setDirectory(&directory);
+        c->params().setValue(QStringLiteral("SERVER NAME"), QStringLiteral("Plain"));
+        c->open();
+        return c;
+    };
+    auto c = connect();
+    for (const char *statement : {"pragma foreign_keys = on", "create table parent (id integer primary key)",
+                                  "create table child (id integer references parent deferrable initially deferred)"})
+        c->backend().execute(QLatin1String(statement), {});
+    c->startTransaction();
+    c->backend().execute(QStringLiteral("insert into child values (1)"), {});
+    QVERIFY2(!errorOf([&] { c->commit(); }).text().isEmpty(), "the commit was not refused");
+    // The next change is committed, not left in the refused transaction.
+    c->backend().execute(QStringLiteral("insert into parent values (1)"), {});
+    QCOMPARE(count(*connect(), QStringLiteral("select count(*) from parent")), 1);
+    QCOMPARE(count(*connect(), QStringLiteral("select count(*) from child")), 0);
 }
 
 void TestSessions::aDateKeepsTheClientsWallClockTime()

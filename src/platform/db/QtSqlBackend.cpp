@@ -198,12 +198,11 @@ ResultSet QtSqlBackend::select(const QString &sql, const BoundParams &params)
     const QSqlRecord record = q.record();
     rs.columns = m_kind->columns(sql, record);
     const int n = record.count();
+    RowWriter writer;
     while (q.next()) {
-        Row row;
-        row.reserve(n);
         for (int i = 0; i < n; ++i)
-            row.append(storedValue(m_kind->fetchedValue(q.value(i))));
-        rs.rows.push_back(std::move(row));
+            writer.value(storedValue(m_kind->fetchedValue(q.value(i))));
+        rs.rows.push_back(writer.take());
     }
     if (q.lastError().isValid())
         throw m_kind->errorOf(q.lastError());
@@ -247,8 +246,9 @@ void QtSqlBackend::beginTransaction()
 void QtSqlBackend::commit()
 {
     QSqlDatabase db = database();
-    // The transaction ends with the commit, whether the server keeps its changes or not.
-    m_inTransaction = false;
+    // A commit that fails leaves the transaction to rollback(): a driver that keeps a
+    // transaction of its own (QOCI, QODBC), or a server that keeps the transaction open,
+    // leaves it only by a rollback; until then nothing the session changes is committed.
     if (!db.commit()) {
         const QSqlError error = db.lastError();
         if (error.databaseText().trimmed().isEmpty())
@@ -256,11 +256,11 @@ void QtSqlBackend::commit()
                               .arg(error.driverText()));
         throw m_kind->errorOf(error);
     }
+    m_inTransaction = false;
 }
 
 void QtSqlBackend::rollback()
 {
-    // A commit ends the transaction even when it fails: there is nothing left to undo.
     if (!m_inTransaction)
         return;
     m_inTransaction = false;

@@ -1,9 +1,8 @@
 #include "platform/db/RecordFilter.h"
 
+#include "platform/core/NumberFormat.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Field.h"
-
-#include <QLocale>
 
 namespace db {
 
@@ -142,11 +141,11 @@ void RecordFilter::bind(const std::function<int(const QString &)> &columnOf,
             throw DbError(QStringLiteral("Field '%1' not found").arg(t.column));
         t.type = typeOf(t.columnIndex);
         // A number column compares a quoted number as a number, so '1.500' finds the 1.5
-        // that the column shows as 1.500; a prefix pattern goes on comparing text.
+        // that the column shows as 1.500; the number is read as a field reads one, so
+        // '1,5' finds it too. A prefix pattern goes on comparing text.
         if (t.type == FieldType::Float && !t.numeric && !t.prefix) {
-            bool ok = false;
-            const double v = QLocale::c().toDouble(t.text.trimmed(), &ok);
-            if (ok) {
+            double v = 0;
+            if (core::parseNumber(t.text, &v)) {
                 t.numeric = true;
                 t.number = v;
             }

@@ -37,21 +37,6 @@ quint64 getLength(const char *&p)
     }
 }
 
-bool isNumber(const QVariant &v)
-{
-    return !v.isNull() && v.typeId() != QMetaType::QString && v.canConvert<double>();
-}
-
-// Values compared as the engine compares them: numbers by value.
-bool sameVariant(const QVariant &a, const QVariant &b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() && b.isNull();
-    if (isNumber(a) && isNumber(b))
-        return a.toDouble() == b.toDouble();
-    return a == b;
-}
-
 } // namespace
 
 Row::Row(std::initializer_list<QVariant> values)
@@ -264,7 +249,21 @@ bool Row::same(const Row &a, int i, const Row &b, int j)
         std::memcpy(&q, y.data, sizeof q);
         return p == q;
     }
-    return sameVariant(decode(x), decode(y));
+    return same(decode(x), decode(y));
+}
+
+bool Row::same(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    if (isNumber(a) && isNumber(b))
+        return a.toDouble() == b.toDouble();
+    return a == b;
+}
+
+bool Row::isNumber(const QVariant &v)
+{
+    return !v.isNull() && v.typeId() != QMetaType::QString && v.canConvert<double>();
 }
 
 bool operator==(const Row &a, const Row &b)

@@ -38,7 +38,6 @@ public:
     {
         append(QVariant(std::forward<Args>(args)...));
     }
-    void reserve(qsizetype) {}
     // Values past the end are missing ones; a shorter row drops the last values.
     void resize(int count);
     void clear();
@@ -83,6 +82,9 @@ public:
     // Whether two values are the same: missing only to missing, numbers by their value,
     // texts by their characters, anything else as QVariant compares it.
     static bool same(const Row &a, int i, const Row &b, int j);
+    static bool same(const QVariant &a, const QVariant &b);
+    // Whether a value is a number to the engine: present, not text, and read as a double.
+    static bool isNumber(const QVariant &value);
     // A value held as text, as its UTF-8 bytes; false for any other value.
     bool textAt(int column, QByteArrayView *utf8) const;
 

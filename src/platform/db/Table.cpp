@@ -7,26 +7,12 @@ namespace db {
 
 namespace {
 
-bool isNumeric(const QVariant &v)
-{
-    return !v.isNull() && v.typeId() != QMetaType::QString && v.canConvert<double>();
-}
-
-bool same(const QVariant &a, const QVariant &b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() && b.isNull();
-    if (isNumeric(a) && isNumeric(b))
-        return a.toDouble() == b.toDouble();
-    return a == b;
-}
-
 // Orders key values: nulls first, numbers by value, text by code point.
 int compareKeys(const QVariant &a, const QVariant &b)
 {
     if (a.isNull() || b.isNull())
         return int(!a.isNull()) - int(!b.isNull());
-    if (isNumeric(a) && isNumeric(b)) {
+    if (Row::isNumber(a) && Row::isNumber(b)) {
         const double x = a.toDouble();
         const double y = b.toDouble();
         return x < y ? -1 : (x > y ? 1 : 0);
@@ -244,7 +230,7 @@ void Table::applyUpdate(const Row &old, Row &row)
     QStringList sets;
     BoundParams params;
     for (int c = 0; c < columns().size(); ++c) {
-        if (same(old.value(c), row.value(c)))
+        if (Row::same(old, c, row, c))
             continue;
         const QString p = QStringLiteral("new%1").arg(c);
         sets.append(QStringLiteral("%1 = :%2").arg(columns().at(c).name, p));
@@ -292,7 +278,7 @@ void Table::masterChanged()
     const DataSet *master = m_master.dataSet();
     if (!active() || (master && !master->active()))
         return;
-    if (same(masterValue(), m_openedWithMaster))
+    if (Row::same(masterValue(), m_openedWithMaster))
         return;
     checkBrowseMode(); // a pending change of the old master row is saved first
     close();
