@@ -172,6 +172,11 @@ void TestServerKinds::theRetryOfAnAmbiguousOrder()
              QStringLiteral("select * from (select b.a, u.c from t b, u ) ordered_result order by c, lower(a)"));
     QVERIFY(kind.retryOf(sql, db::DbError(QStringLiteral("other"), 0, QStringLiteral("42703"))).isEmpty());
     QVERIFY(kind.retryOf(QStringLiteral("select a from t"), db::DbError(QStringLiteral("x"), 0, QStringLiteral("42702"))).isEmpty());
+    // An ORDER BY or a quote within a comment counts for nothing.
+    const db::DbError ambiguous(QStringLiteral("x"), 0, QStringLiteral("42702"));
+    QVERIFY(kind.retryOf(QStringLiteral("select a -- order by a\nfrom t"), ambiguous).isEmpty());
+    QCOMPARE(kind.retryOf(QStringLiteral("select b.a -- don't\nfrom t b, u order by a"), ambiguous),
+             QStringLiteral("select * from (select b.a -- don't\nfrom t b, u ) ordered_result order by a"));
 }
 
 QTEST_GUILESS_MAIN(TestServerKinds)
