@@ -551,6 +551,9 @@ void TestDataSet::parameters()
     q.setSql({QStringLiteral("select ':x' from dual where 'a::b' = :y -- :z")});
     QCOMPARE(q.params().count(), 1);
     QCOMPARE(q.params()[0].name(), QStringLiteral("y"));
+    q.setSql({QStringLiteral("select a::int, 'it''s :b' from t /* :c's */ where d := :e and f = :y or g = : h")});
+    QCOMPARE(q.params().count(), 2);
+    QCOMPARE(q.params()[0].name(), QStringLiteral("e"));
 
     Query open;
     open.setConnection(a.get());

@@ -1,6 +1,8 @@
 #include "platform/db/PostgreSqlKind.h"
 #include "platform/db/ServerRules.h"
 
+#include "platform/db/DbError.h"
+
 #include <QDateTime>
 #include <QTest>
 
@@ -11,6 +13,7 @@ private slots:
     void anOracleServerGetsEverythingAsWritten();
     void accountStatementsForPostgreSql_data();
     void accountStatementsForPostgreSql();
+    void aPasswordTravelsAsItsVerifier();
     void loginNamesForPostgreSql_data();
     void loginNamesForPostgreSql();
     void onlyQueriesAndRowChangesArePrepared();
@@ -42,12 +45,12 @@ void TestServerKinds::accountStatementsForPostgreSql_data()
     QTest::addColumn<QString>("sent");
     QTest::newRow("create user with tablespaces")
         << "create user MARI identified by kevaro\ndefault tablespace users\ntemporary tablespace temp"
-        << "create role \"mari\" login password 'kevaro'";
+        << "create role \"mari\" login password '%1 of kevaro'";
     QTest::newRow("a quoted password keeps its letters, a quote is doubled")
         << "CREATE USER \"Kaja\" IDENTIFIED BY \"Pa'ss Word\""
-        << "create role \"Kaja\" login password 'Pa''ss Word'";
+        << "create role \"Kaja\" login password '%1 of Pa'ss Word'";
     QTest::newRow("alter user") << "alter user system identified by changed"
-                                << "alter role \"system\" password 'changed'";
+                                << "alter role \"system\" password '%1 of changed'";
     QTest::newRow("grant roles") << "grant resource, connect, dealer to MARI"
                                  << "grant \"resource\", \"connect\", \"dealer\" to \"mari\"";
     QTest::newRow("grant over lines with the admin option") << "GRANT dealer2,\n  resource to MARI, JAAN with admin option"
@@ -68,7 +71,7 @@ void TestServerKinds::accountStatementsForPostgreSql_data()
     QTest::newRow("drop role") << "drop role AUDITORS" << "drop role \"auditors\"";
     // What does not read as one of Oracle's account statements goes as written.
     QTest::newRow("not an account statement") << "create table t (a numeric)" << "create table t (a numeric)";
-    QTest::newRow("one that does not read") << "create user X" << "create user X";
+    QTest::newRow("a grant that does not read") << "grant all privileges on t to x" << "grant all privileges on t to x";
     QTest::newRow("a query") << "select username from all_users" << "select username from all_users";
 }
 
@@ -76,7 +79,39 @@ void TestServerKinds::accountStatementsForPostgreSql()
 {
     QFETCH(QString, statement);
     QFETCH(QString, sent);
-    QCOMPARE(db::PostgreSqlKind().translate(statement), sent);
+    const db::PostgreSqlKind kind;
+    const QString translated = kind.translate(statement);
+    // A password goes as the server's verifier of it ('%1 of <password>' above), each time
+    // with another salt of 16 bytes.
+    const qsizetype of = sent.indexOf(QLatin1String("'%1 of "));
+    if (of < 0) {
+        QCOMPARE(translated, sent);
+        return;
+    }
+    const QString password = sent.mid(of + 7).chopped(1);
+    const QByteArray salt = QByteArray::fromBase64(translated.mid(of + 20, 24).toLatin1());
+    QCOMPARE(translated, sent.left(of) + QLatin1Char('\'') + db::PostgreSqlKind::passwordVerifier(password, salt) + QLatin1Char('\''));
+    QVERIFY(!translated.contains(password));
+    QVERIFY(kind.translate(statement) != translated);
+}
+
+void TestServerKinds::aPasswordTravelsAsItsVerifier()
+{
+    // Worked out apart from the program, by PBKDF2 and HMAC as the server's SCRAM takes them.
+    QCOMPARE(db::PostgreSqlKind::passwordVerifier(QStringLiteral("kevaro"), QByteArray::fromHex("000102030405060708090a0b0c0d0e0f")),
+             QStringLiteral("SCRAM-SHA-256$4096:AAECAwQFBgcICQoLDA0ODw==$EJAc/UyMTJ3/uLBn8WA53Z58Rw+HZJ2NBqI6o6yeyfc=:"
+                            "HSjNRlX2xtmsY3/+UNy2jxcw3mmOo2VFZdSu5fphOfA="));
+    // A statement with a password that does not read is refused with the reader's error
+    // and goes nowhere, its password with it.
+    for (const char *statement : {"create user X", "create user x identified by Sala.1", "ALTER USER x IDENTIFIED BY Sala.1",
+                                  "/* new */ create user x identified by Sala1"}) {
+        try {
+            db::PostgreSqlKind().translate(QLatin1String(statement));
+            QFAIL(statement);
+        } catch (const db::DbError &e) {
+            QVERIFY2(e.code() != 0 && !e.text().contains(QLatin1String("Sala")), statement);
+        }
+    }
 }
 
 void TestServerKinds::loginNamesForPostgreSql_data()
@@ -172,6 +207,11 @@ void TestServerKinds::theRetryOfAnAmbiguousOrder()
              QStringLiteral("select * from (select b.a, u.c from t b, u ) ordered_result order by c, lower(a)"));
     QVERIFY(kind.retryOf(sql, db::DbError(QStringLiteral("other"), 0, QStringLiteral("42703"))).isEmpty());
     QVERIFY(kind.retryOf(QStringLiteral("select a from t"), db::DbError(QStringLiteral("x"), 0, QStringLiteral("42702"))).isEmpty());
+    // An ORDER BY or a quote within a comment counts for nothing.
+    const db::DbError ambiguous(QStringLiteral("x"), 0, QStringLiteral("42702"));
+    QVERIFY(kind.retryOf(QStringLiteral("select a -- order by a\nfrom t"), ambiguous).isEmpty());
+    QCOMPARE(kind.retryOf(QStringLiteral("select b.a -- don't\nfrom t b, u order by a"), ambiguous),
+             QStringLiteral("select * from (select b.a -- don't\nfrom t b, u ) ordered_result order by a"));
 }
 
 QTEST_GUILESS_MAIN(TestServerKinds)

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QSettings>
 #include <QTest>
 
 using testsupport::TempServers;
@@ -258,6 +259,18 @@ void TestSessions::accountStatementsAndTheirRefusals()
     system->backend().execute(QStringLiteral("create user NEWBIE identified by \"First Pass\"\n"
                                              "default tablespace users\ntemporary tablespace temp"),
                               {});
+    // A create the server refuses is written into the server's log without its password.
+    const db::DbError refused =
+        errorOf([&] { system->backend().execute(QStringLiteral("create user NEWBIE identified by \"First Pass\""), {}); });
+    QVERIFY(!refused.text().isEmpty() && !refused.text().contains(QLatin1String("First Pass")));
+    if (TempServers::onPostgreSql()) {
+        QFile log(QSettings(servers.serversFile(), QSettings::IniFormat).value(QStringLiteral("LIVE/host")).toString()
+                  + QStringLiteral("/server.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray logged = log.readAll();
+        QVERIFY(logged.contains("create role \"newbie\" login password 'SCRAM-SHA-256$4096:"));
+        QVERIFY(!logged.contains("First Pass"));
+    }
     owner->backend().execute(QStringLiteral("grant resource, connect, dealer to NEWBIE"), {});
     owner->backend().execute(QStringLiteral("grant execute on vortalix.CURRENCY_RATES to NEWBIE"), {});
     QVERIFY(servers.connect(QStringLiteral("newbie"), QStringLiteral("First Pass"))->connected());

@@ -419,6 +419,8 @@ void TestEmbedded::orderByListNamesIsAdapted()
     QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select a from (select a from t order by a) x Order  By a")),
              QStringLiteral("select * from (select a from (select a from t order by a) x ) Order  By a"));
     QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select 'order by' from t")), QString());
+    QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select a /* order by a */ from t -- order by a")),
+             QString());
     // The program without a group comes after the groups, as on the real server.
     const QStringList groups = column(*c, QStringLiteral("select prog_group from vortalix_prog order by prog_group, prog_name"));
     QVERIFY(groups.last().isEmpty());
@@ -435,6 +437,14 @@ void TestEmbedded::missingValuesSortAsTheServerSortsThem_data()
     QTest::newRow("inner order kept") << "select * from (select a from t order by a) x" << "select * from (select a from t order by a) x";
     QTest::newRow("function with commas") << "select a from t order by nvl(a, 'x,y')" << "select a from t order by nvl(a, 'x,y') nulls last";
     QTest::newRow("semicolon") << "select a from t order by a;" << "select a from t order by a nulls last;";
+    // Comments are no part of the statement: an ORDER BY or a quote within one counts for
+    // nothing, and a term is told after its last word, not inside the comment after it.
+    QTest::newRow("order by in a comment") << "select username -- names, order by none\nfrom all_users where username like 'S%'"
+                                           << "select username -- names, order by none\nfrom all_users where username like 'S%'";
+    QTest::newRow("a quote in a comment") << "select a, b -- don't\nfrom t order by a" << "select a, b -- don't\nfrom t order by a nulls last";
+    QTest::newRow("comments after terms") << "select a from t order /* by x */ by a -- first\n, b desc /* then b */"
+                                          << "select a from t order /* by x */ by a nulls last -- first\n, b desc nulls first /* then b */";
+    QTest::newRow("a limit after it") << "select a from t order by a, b limit 5" << "select a from t order by a nulls last, b nulls last limit 5";
 }
 
 void TestEmbedded::missingValuesSortAsTheServerSortsThem()

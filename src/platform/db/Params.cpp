@@ -2,6 +2,7 @@
 
 #include "platform/core/NumberFormat.h"
 #include "platform/db/DbError.h"
+#include "platform/db/ServerRules.h"
 
 namespace db {
 
@@ -77,91 +78,40 @@ QString joinLines(const QStringList &lines)
     return lines.join(QLatin1Char('\n'));
 }
 
-namespace {
-
-bool isNameChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$')
-           || c == QLatin1Char('#');
-}
-
-// Calls visit(position) for every character outside quotes and comments.
-template <typename Visit>
-void scanCode(const QString &s, Visit visit)
-{
-    const qsizetype n = s.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = s.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            ++i;
-            while (i < n && s.at(i) != c)
-                ++i;
-            ++i;
-        } else if (c == QLatin1Char('-') && i + 1 < n && s.at(i + 1) == QLatin1Char('-')) {
-            while (i < n && s.at(i) != QLatin1Char('\n'))
-                ++i;
-        } else if (c == QLatin1Char('/') && i + 1 < n && s.at(i + 1) == QLatin1Char('*')) {
-            const qsizetype end = s.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-        } else {
-            i = visit(i);
-        }
-    }
-}
-
-} // namespace
-
 QStringList parameterNames(const QString &statement)
 {
     QStringList names;
-    const qsizetype n = statement.size();
-    scanCode(statement, [&](qsizetype i) -> qsizetype {
-        if (statement.at(i) != QLatin1Char(':'))
-            return i + 1;
-        if (i + 1 < n && (statement.at(i + 1) == QLatin1Char(':')
-                          || statement.at(i + 1) == QLatin1Char('='))) {
-            return i + 2;
-        }
-        if (i > 0 && statement.at(i - 1) == QLatin1Char(':'))
-            return i + 1;
-        qsizetype j = i + 1;
-        while (j < n && isNameChar(statement.at(j)))
-            ++j;
-        if (j > i + 1) {
-            const QString name = statement.mid(i + 1, j - i - 1);
-            bool known = false;
-            for (const QString &k : names) {
-                if (k.compare(name, Qt::CaseInsensitive) == 0)
-                    known = true;
-            }
-            if (!known)
-                names.append(name);
-        }
-        return j;
-    });
+    const QList<Piece> pieces = piecesOf(statement);
+    auto touching = [&](qsizetype a, qsizetype b) { return pieces.at(a).end == pieces.at(b).start; };
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
+        if (!isOther(statement, pieces.at(i), ':') || !touching(i, i + 1))
+            continue;
+        // "::" and ":=" are operators.
+        const Piece &next = pieces.at(i + 1);
+        if (isOther(statement, next, ':') || isOther(statement, next, '=')
+            || (i > 0 && isOther(statement, pieces.at(i - 1), ':') && touching(i - 1, i)))
+            continue;
+        if (next.kind != Piece::Word && next.kind != Piece::Number)
+            continue;
+        const QString name = statement.mid(next.start, next.end - next.start);
+        bool known = false;
+        for (const QString &k : std::as_const(names))
+            known = known || k.compare(name, Qt::CaseInsensitive) == 0;
+        if (!known)
+            names.append(name);
+    }
     return names;
 }
 
 QString firstKeyword(const QString &statement)
 {
     QString word;
-    bool done = false;
-    scanCode(statement, [&](qsizetype i) -> qsizetype {
-        if (done)
-            return statement.size();
-        const QChar c = statement.at(i);
-        if (word.isEmpty()) {
-            if (c.isLetter())
-                word += c.toUpper();
-            else if (!c.isSpace() && c != QLatin1Char('('))
-                done = true;
-        } else if (isNameChar(c)) {
-            word += c.toUpper();
-        } else {
-            done = true;
-        }
-        return i + 1;
+    visitPieces(statement, [&](const Piece &p) {
+        if (isOther(statement, p, '('))
+            return true;
+        if (p.kind == Piece::Word && statement.at(p.start).isLetter())
+            word = statement.mid(p.start, p.end - p.start).toUpper();
+        return false;
     });
     return word;
 }

@@ -5,7 +5,11 @@
 #include "platform/embedded/AccountNames.h"
 #include "platform/embedded/AccountStatements.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QMessageAuthenticationCode>
+#include <QPasswordDigestor>
+#include <QRandomGenerator>
 #include <QSqlField>
 
 namespace db {
@@ -56,6 +60,29 @@ QString objectName(const embedded::AccountStatement &st)
     return st.owner.isEmpty() ? quotedName(st.object) : quotedName(st.owner) + QLatin1Char('.') + quotedName(st.object);
 }
 
+// Whether the statement creates or alters an account, judged by its first words: such a
+// statement carries a password.
+bool setsPassword(const QString &statement)
+{
+    QList<sql::Piece> first;
+    sql::visitPieces(statement, [&](const sql::Piece &p) {
+        first.append(p);
+        return first.size() < 2;
+    });
+    return first.size() == 2
+           && (sql::isWord(statement, first.at(0), "create") || sql::isWord(statement, first.at(0), "alter"))
+           && sql::isWord(statement, first.at(1), "user");
+}
+
+// The password of a statement as the server keeps it: its SCRAM-SHA-256 verifier, made
+// with a fresh salt.
+QString verifierLiteral(const QString &password)
+{
+    QByteArray salt(16, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(salt.data()), salt.size() / 4);
+    return literal(PostgreSqlKind::passwordVerifier(password, salt));
+}
+
 } // namespace
 
 PostgreSqlKind::PostgreSqlKind() : ServerKind(postgreSqlDialect())
@@ -74,6 +101,21 @@ QString PostgreSqlKind::serverName(const QString &oracleName)
     return oracleName.toLower();
 }
 
+QString PostgreSqlKind::passwordVerifier(const QString &password, const QByteArray &salt)
+{
+    constexpr int iterations = 4096;
+    const QByteArray salted =
+        QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt, iterations, 32);
+    auto keyOf = [&](const char *name) {
+        return QMessageAuthenticationCode::hash(QByteArray(name), salted, QCryptographicHash::Sha256);
+    };
+    const QByteArray storedKey = QCryptographicHash::hash(keyOf("Client Key"), QCryptographicHash::Sha256);
+    const QByteArray serverKey = keyOf("Server Key");
+    return QStringLiteral("SCRAM-SHA-256$%1:%2$%3:%4")
+        .arg(QString::number(iterations), QString::fromLatin1(salt.toBase64()),
+             QString::fromLatin1(storedKey.toBase64()), QString::fromLatin1(serverKey.toBase64()));
+}
+
 QString PostgreSqlKind::loginName(const QString &typed) const
 {
     return serverName(embedded::names::fromTyped(typed));
@@ -82,20 +124,25 @@ QString PostgreSqlKind::loginName(const QString &typed) const
 QString PostgreSqlKind::translate(const QString &statement) const
 {
     using Kind = embedded::AccountStatement::Kind;
-    if (!embedded::AccountStatement::recognizes(statement))
+    const bool password = setsPassword(statement);
+    if (!password && !embedded::AccountStatement::recognizes(statement))
         return statement;
     embedded::AccountStatement st;
     try {
         st = embedded::AccountStatement::parse(statement);
     } catch (const DbError &) {
+        // A statement with a password that does not read is refused here, so that its
+        // password reaches neither the server nor the error it would answer with.
+        if (password)
+            throw;
         return statement; // not one of Oracle's account statements: the server answers it
     }
     switch (st.kind) {
     case Kind::CreateUser:
         // Tablespaces belong to tables on this server, not to accounts.
-        return QStringLiteral("create role %1 login password %2").arg(quotedName(st.name), literal(st.password));
+        return QStringLiteral("create role %1 login password %2").arg(quotedName(st.name), verifierLiteral(st.password));
     case Kind::AlterUser:
-        return QStringLiteral("alter role %1 password %2").arg(quotedName(st.name), literal(st.password));
+        return QStringLiteral("alter role %1 password %2").arg(quotedName(st.name), verifierLiteral(st.password));
     case Kind::DropUser:
         // The dictionary schema's helper drops what was granted to the account with it,
         // and with cascade what it owns.

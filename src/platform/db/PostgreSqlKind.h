@@ -11,8 +11,11 @@ namespace db {
 //   case, so an account MARI (or "MARI") is the role mari, and a name with lower-case
 //   letters, such as "Kaja", stays as written (loginName, serverName);
 // - account statements: Oracle's are translated into the server's own (translate), read
-//   by the embedded server's reader of those statements; a statement that does not read
-//   goes as written, for the server to answer;
+//   by the embedded server's reader of those statements; a password goes as the server's
+//   SCRAM-SHA-256 verifier of it, never as typed, since the server writes a statement it
+//   refuses into its log. A statement that does not read goes as written, for the server
+//   to answer, unless it creates or alters a user: that one is refused with the reader's
+//   error;
 // - the driver prepares a statement with PREPARE, which takes only queries and row
 //   changes: any other statement is sent unprepared (prepares);
 // - a date is bound as the wall-clock time of the client's own zone, without a zone, as
@@ -34,6 +37,9 @@ public:
     // The server's name for a name of an account, role, schema or program unit as
     // Oracle reads it (upper case, or as written within double quotes).
     static QString serverName(const QString &oracleName);
+    // The server's SCRAM-SHA-256 verifier of a password with that salt, as the server
+    // keeps a password and as its own clients send one (4096 rounds).
+    static QString passwordVerifier(const QString &password, const QByteArray &salt);
 
     QString loginName(const QString &typed) const override;
     QString translate(const QString &statement) const override;

@@ -12,18 +12,23 @@ bool isWordChar(QChar c)
     return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c == QLatin1Char('#');
 }
 
-// One piece of a statement's text: a word, a quoted name, a literal, or one other
-// character. Blanks and comments separate pieces and are none themselves.
-struct Piece {
-    enum Kind { Word, QuotedName, Literal, Number, Other } kind = Other;
-    qsizetype start = 0;
-    qsizetype end = 0; // one past the last character
-    int depth = 0;     // parentheses open before it
-};
-
-QList<Piece> piecesOf(const QString &s)
+// Words after which a name continues an expression rather than naming it.
+bool isOperatorWord(const QString &word)
 {
-    QList<Piece> pieces;
+    static const QSet<QString> words{
+        QStringLiteral("AND"),  QStringLiteral("OR"),   QStringLiteral("NOT"),  QStringLiteral("LIKE"),
+        QStringLiteral("IN"),   QStringLiteral("IS"),   QStringLiteral("BETWEEN"), QStringLiteral("CASE"),
+        QStringLiteral("WHEN"), QStringLiteral("THEN"), QStringLiteral("ELSE"), QStringLiteral("DISTINCT"),
+        QStringLiteral("ALL"),  QStringLiteral("ANY"),  QStringLiteral("SOME"), QStringLiteral("PRIOR"),
+        QStringLiteral("ESCAPE"), QStringLiteral("SELECT"),
+    };
+    return words.contains(word.toUpper());
+}
+
+} // namespace
+
+void visitPieces(const QString &s, const std::function<bool(const Piece &)> &visit)
+{
     const qsizetype n = s.size();
     int depth = 0;
     qsizetype i = 0;
@@ -53,50 +58,48 @@ QList<Piece> piecesOf(const QString &s)
                 ++j;
                 break;
             }
-            pieces.append({c == QLatin1Char('"') ? Piece::QuotedName : Piece::Literal, i, j, depth});
+            if (!visit({c == QLatin1Char('"') ? Piece::QuotedName : Piece::Literal, i, j, depth}))
+                return;
             i = j;
         } else if (isWordChar(c)) {
             qsizetype j = i;
             while (j < n && (isWordChar(s.at(j)) || (c.isDigit() && s.at(j) == QLatin1Char('.'))))
                 ++j;
-            pieces.append({c.isDigit() ? Piece::Number : Piece::Word, i, j, depth});
+            if (!visit({c.isDigit() ? Piece::Number : Piece::Word, i, j, depth}))
+                return;
             i = j;
         } else {
             if (c == QLatin1Char(')'))
                 --depth;
-            pieces.append({Piece::Other, i, i + 1, depth});
+            if (!visit({Piece::Other, i, i + 1, depth}))
+                return;
             if (c == QLatin1Char('('))
                 ++depth;
             ++i;
         }
     }
+}
+
+QList<Piece> piecesOf(const QString &statement)
+{
+    QList<Piece> pieces;
+    visitPieces(statement, [&](const Piece &p) {
+        pieces.append(p);
+        return true;
+    });
     return pieces;
 }
 
 bool isWord(const QString &s, const Piece &p, const char *word)
 {
-    return p.kind == Piece::Word && s.mid(p.start, p.end - p.start).compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    return p.kind == Piece::Word
+           && QStringView(s).mid(p.start, p.end - p.start).compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
 }
 
 bool isOther(const QString &s, const Piece &p, char c)
 {
     return p.kind == Piece::Other && s.at(p.start) == QLatin1Char(c);
 }
-
-// Words after which a name continues an expression rather than naming it.
-bool isOperatorWord(const QString &word)
-{
-    static const QSet<QString> words{
-        QStringLiteral("AND"),  QStringLiteral("OR"),   QStringLiteral("NOT"),  QStringLiteral("LIKE"),
-        QStringLiteral("IN"),   QStringLiteral("IS"),   QStringLiteral("BETWEEN"), QStringLiteral("CASE"),
-        QStringLiteral("WHEN"), QStringLiteral("THEN"), QStringLiteral("ELSE"), QStringLiteral("DISTINCT"),
-        QStringLiteral("ALL"),  QStringLiteral("ANY"),  QStringLiteral("SOME"), QStringLiteral("PRIOR"),
-        QStringLiteral("ESCAPE"), QStringLiteral("SELECT"),
-    };
-    return words.contains(word.toUpper());
-}
-
-} // namespace
 
 QString derivedColumnName(const QString &expression)
 {
@@ -183,34 +186,21 @@ QString derivedNameOf(const QString &item)
     return derivedColumnName(item);
 }
 
-qsizetype topLevelOrderBy(const QString &sql)
+qsizetype topLevelOrderBy(const QString &sql, const QList<Piece> &pieces)
 {
-    int depth = 0;
     qsizetype found = -1;
-    const qsizetype n = sql.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = sql.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            const qsizetype end = sql.indexOf(c, i + 1);
-            i = end < 0 ? n : end;
-        } else if (c == QLatin1Char('(')) {
-            ++depth;
-        } else if (c == QLatin1Char(')')) {
-            --depth;
-        } else if (depth == 0 && (c == QLatin1Char('o') || c == QLatin1Char('O'))
-                   && (i == 0 || !sql.at(i - 1).isLetterOrNumber())
-                   && sql.mid(i, 5).compare(QLatin1String("order"), Qt::CaseInsensitive) == 0) {
-            qsizetype j = i + 5;
-            if (j < n && sql.at(j).isSpace()) {
-                while (j < n && sql.at(j).isSpace())
-                    ++j;
-                if (sql.mid(j, 2).compare(QLatin1String("by"), Qt::CaseInsensitive) == 0
-                    && (j + 2 >= n || !sql.at(j + 2).isLetterOrNumber()))
-                    found = i;
-            }
-        }
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
+        if (pieces.at(i).depth == 0 && isWord(sql, pieces.at(i), "order") && isWord(sql, pieces.at(i + 1), "by"))
+            found = i;
     }
     return found;
+}
+
+qsizetype topLevelOrderBy(const QString &sql)
+{
+    const QList<Piece> pieces = piecesOf(sql);
+    const qsizetype found = topLevelOrderBy(sql, pieces);
+    return found < 0 ? -1 : pieces.at(found).start;
 }
 
 QString orderedAsDerivedTable(const QString &sql, const QString &alias)

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -88,27 +87,32 @@ EmbeddedBackend::~EmbeddedBackend()
 
 namespace {
 
-// The terms of an ORDER BY clause, split at the commas outside parentheses and quotes.
-QStringList orderTerms(const QString &clause)
+// The terms of the statement's own ORDER BY, each as the indexes of its first and last
+// pieces (last < first for an empty term), split at the commas outside parentheses. The
+// clause ends at a ';', LIMIT, OFFSET, FETCH or FOR outside parentheses.
+QList<std::pair<qsizetype, qsizetype>> orderTerms(const QString &sql, const QList<db::sql::Piece> &pieces)
 {
-    QStringList terms;
-    int depth = 0;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < clause.size(); ++i) {
-        const QChar c = clause.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            const qsizetype end = clause.indexOf(c, i + 1);
-            i = end < 0 ? clause.size() : end;
-        } else if (c == QLatin1Char('(')) {
-            ++depth;
-        } else if (c == QLatin1Char(')')) {
-            --depth;
-        } else if (c == QLatin1Char(',') && depth == 0) {
-            terms.append(clause.mid(start, i - start));
-            start = i + 1;
+    using db::sql::isOther;
+    using db::sql::isWord;
+    QList<std::pair<qsizetype, qsizetype>> terms;
+    const qsizetype order = db::sql::topLevelOrderBy(sql, pieces);
+    if (order < 0)
+        return terms;
+    qsizetype first = order + 2;
+    qsizetype at = first;
+    for (; at < pieces.size(); ++at) {
+        const db::sql::Piece &p = pieces.at(at);
+        if (p.depth != 0)
+            continue;
+        if (isOther(sql, p, ';') || isWord(sql, p, "limit") || isWord(sql, p, "offset") || isWord(sql, p, "fetch")
+            || isWord(sql, p, "for"))
+            break;
+        if (isOther(sql, p, ',')) {
+            terms.append({first, at - 1});
+            first = at + 1;
         }
     }
-    terms.append(clause.mid(start));
+    terms.append({first, at - 1});
     return terms;
 }
 
@@ -116,35 +120,25 @@ QStringList orderTerms(const QString &clause)
 
 QString EmbeddedBackend::orderedLikeTheServer(const QString &sql)
 {
-    const qsizetype found = db::sql::topLevelOrderBy(sql);
-    if (found < 0)
-        return sql;
-    const qsizetype by = sql.indexOf(QLatin1String("by"), found + 5, Qt::CaseInsensitive);
-    QString clause = sql.mid(by + 2);
-    QString tail;
-    if (clause.trimmed().endsWith(QLatin1Char(';'))) {
-        tail = clause.mid(clause.lastIndexOf(QLatin1Char(';')));
-        clause = clause.left(clause.lastIndexOf(QLatin1Char(';')));
-    }
-    static const QRegularExpression stop(QStringLiteral("\\b(limit|offset|for\\s+update)\\b"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression nulls(QStringLiteral("\\bnulls\\s+(first|last)\\s*$"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression descending(QStringLiteral("\\bdesc\\s*$"), QRegularExpression::CaseInsensitiveOption);
-    if (clause.contains(stop))
-        return sql;
+    using db::sql::isWord;
+    const QList<db::sql::Piece> pieces = db::sql::piecesOf(sql);
+    const QList<std::pair<qsizetype, qsizetype>> terms = orderTerms(sql, pieces);
     // The real server puts missing values after the others in ascending order, and
-    // before them in descending order.
-    QStringList terms = orderTerms(clause);
-    for (QString &term : terms) {
-        if (term.contains(nulls))
+    // before them in descending order. Each term is told so right after its last piece,
+    // before any comment that follows it.
+    QString result = sql;
+    for (auto term = terms.crbegin(); term != terms.crend(); ++term) {
+        const auto [first, last] = *term;
+        if (last < first)
+            continue; // for the server to refuse
+        const db::sql::Piece &end = pieces.at(last);
+        if (last > first && isWord(sql, pieces.at(last - 1), "nulls")
+            && (isWord(sql, end, "first") || isWord(sql, end, "last")))
             continue;
-        const QString trimmed = term.trimmed();
-        const bool desc = trimmed.contains(descending);
-        term = term.left(term.lastIndexOf(trimmed) + trimmed.size())
-               + (desc ? QStringLiteral(" nulls first") : QStringLiteral(" nulls last"));
+        const bool descending = isWord(sql, end, "desc");
+        result.insert(end.end, descending ? QStringLiteral(" nulls first") : QStringLiteral(" nulls last"));
     }
-    return sql.left(by + 2) + terms.join(QLatin1Char(',')) + tail;
+    return result;
 }
 
 void EmbeddedBackend::internalExec(const QString &sql)
