@@ -159,6 +159,7 @@ private slots:
     void aDropOfAnAccountAlreadyGone();
     void wrongPasswordAnsweredNoAndYes();
     void aScanStopsAtAnUnreachableServer();
+    void aWindowThatCannotBeFilledKeepsNoSession();
     void refusedUserNamesReachNoStatement();
     void aRefusedNameIsRefusedOnceForAllDatabases();
     void aFailedOwnerLoginLeavesTheWindowAsSystem();
@@ -601,6 +602,23 @@ void TestAccounts::aScanStopsAtAnUnreachableServer()
     QCOMPARE(items(FormCreateUser->ListBox2), (QStringList{QStringLiteral("GONE"), QStringLiteral("LIVE")}));
     QVERIFY(FormCreateUser->UserDbs.value(QStringLiteral("ANNE")).isEmpty());
     QVERIFY(!FormCreateUser->Database1->connected());
+}
+
+void TestAccounts::aWindowThatCannotBeFilledKeepsNoSession()
+{
+    MainWindowFixture f;
+    f.connectAs();
+    openAccountWindow(QStringLiteral("LIVE"));
+    FormCreateUser->hide();
+    // The accounts of a database cannot be read: the window does not appear, and the
+    // session it had opened as system for the scan is closed again.
+    FormCreateUser->Query3->setSql({QStringLiteral("select username from no_such_view")});
+    f.messages.clear();
+    controls::guard([] { FormCreateUser->showModeless(); });
+    QCOMPARE(f.messages.texts(MessageKind::Error).size(), 1);
+    QVERIFY(!FormCreateUser->isVisible());
+    QVERIFY(!FormCreateUser->Database1->connected());
+    QVERIFY(!FormCreateUser->Query1->active());
 }
 
 void TestAccounts::refusedUserNamesReachNoStatement()
