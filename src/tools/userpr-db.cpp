@@ -1,13 +1,13 @@
 // userpr-db: the embedded server's console. Creates a server, loads the demonstration
 // data, sets passwords and runs statements as a login, like a server's own SQL prompt.
 
+#include "platform/db/AccountStatement.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Field.h"
 #include "platform/db/Params.h"
-#include "platform/db/ServerRules.h"
 #include "platform/db/ServerDirectory.h"
-#include "platform/db/AccountStatement.h"
+#include "platform/db/ServerRules.h"
 #include "platform/embedded/EmbeddedServer.h"
 
 #include <QCoreApplication>
