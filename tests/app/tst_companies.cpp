@@ -569,6 +569,7 @@ void TestCompanies::aCompanyNumberIsAWholeNumber()
         QVERIFY(FormDBs->isVisible());
         QCOMPARE(errors(f), refusal);
         QCOMPARE(stored(f), before);
+        testsupport::screenshot(FormDBs, QStringLiteral("companies-number-refused"));
         FormDBs->Table1V_COMPANY->setAsFloat(12);
         pressClose();
     });
