@@ -76,7 +76,7 @@ sqlite3_stmt *RawSession::prepared(const QString &sql)
     if (prepare(ordered, &stmt) != SQLITE_OK) {
         sqlite3_finalize(stmt);
         stmt = nullptr;
-        const QString adapted = embedded::EmbeddedBackend::orderedAsDerivedTable(ordered);
+        const QString adapted = db::sql::orderedAsDerivedTable(ordered);
         if (!QString::fromUtf8(sqlite3_errmsg(m_handle)).startsWith(QLatin1String("ambiguous column name"))
             || adapted.isEmpty() || prepare(adapted, &stmt) != SQLITE_OK) {
             sqlite3_finalize(stmt);

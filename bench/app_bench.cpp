@@ -1128,6 +1128,7 @@ int main(int argc, char **argv)
 {
     qInstallMessageHandler(quietPlatform);
     controls::Application application(argc, argv);
+    embedded::EmbeddedServer::registerKind();
     const QStringList args = QCoreApplication::arguments();
     try {
         if (args.size() == 3 && args.at(1) == QLatin1String("--connect-memory"))

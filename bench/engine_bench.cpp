@@ -240,6 +240,7 @@ void registerBenchmarks()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    embedded::EmbeddedServer::registerKind();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -131,11 +131,11 @@ TFormCreateUser::TFormCreateUser(QWidget *parent) : controls::Form(parent)
     Database1->setObjectName(QStringLiteral("Database1"));
     Database1->params().setLines(connections::orauserParameters());
     Query1 = new db::Query(QStringLiteral("Query1"), Form1->Database1, statements::AddUserQuery1, this);
-    Query1->addField(QStringLiteral("USER_NAME"), db::FieldType::String, 30);
+    Query1->addField(QStringLiteral("USER_NAME"), db::FieldType::String, columns::UserName);
     DataSource1 = new db::DataSource(this);
     DataSource1->setDataSet(Query1);
     Query3 = new db::Query(QStringLiteral("Query3"), Database1, statements::AddUserQuery3, this);
-    Query3->addField(QStringLiteral("USERNAME"), db::FieldType::String, 30);
+    Query3->addField(QStringLiteral("USERNAME"), db::FieldType::String, columns::UserName);
 
     BitBtn1 = new QPushButton(QStringLiteral("Click here to manage personnel usernames"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));

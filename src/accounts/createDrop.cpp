@@ -2,9 +2,9 @@
 
 #include "accounts/adduser.h"
 #include "app/Users.h"
-#include "data/StatementText.h"
 #include "data/Statements.h"
 #include "platform/controls/Messages.h"
+#include "platform/db/AccountStatement.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -17,8 +17,6 @@ TFormCr *FormCr = nullptr;
 using controls::Messages;
 
 namespace {
-
-constexpr int maxUserNameLength = 30;
 
 bool isAsciiUpper(QChar c) { return c >= QLatin1Char('A') && c <= QLatin1Char('Z'); }
 bool isAsciiLetter(QChar c) { return isAsciiUpper(c) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')); }
@@ -124,7 +122,7 @@ TFormCr::TFormCr(QWidget *parent) : controls::Form(parent)
 
 bool TFormCr::IsPlainUserName(const QString &user)
 {
-    return user.size() <= maxUserNameLength && isPlainName(user, true);
+    return user.size() <= db::names::maxLength && isPlainName(user, true);
 }
 
 bool TFormCr::IsPlainObjectName(const QString &name)
@@ -140,7 +138,7 @@ bool TFormCr::CheckUserName(const QString &user)
                                    "made of upper-case letters, digits, _, $ and #, begins with a letter and is at "
                                    "most %2 characters long. Nothing was done for this user.")
                         .arg(user)
-                        .arg(maxUserNameLength));
+                        .arg(db::names::maxLength));
     return false;
 }
 
@@ -278,6 +276,6 @@ void TFormCr::ExecBuffer()
         for (const QString &line : lines)
             text += line + QLatin1Char('\n');
         Messages::plain(QStringLiteral("Failed to execute following SQL statement:") + QLatin1Char('\r')
-                        + statements::hidePasswords(text));
+                        + db::withPasswordsHidden(text));
     }
 }

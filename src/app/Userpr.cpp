@@ -4,6 +4,7 @@
 #include "app/Users.h"
 #include "app/Windows.h"
 #include "platform/controls/Application.h"
+#include "platform/embedded/EmbeddedServer.h"
 
 #include <QEvent>
 
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
 {
     controls::Application application(argc, argv);
     application.setApplicationName(QStringLiteral("Userpr"));
+    embedded::EmbeddedServer::registerKind();
     Windows windows;
     MainWindowWatch watch;
     Form1->installEventFilter(&watch);

@@ -22,6 +22,8 @@
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 TForm1 *Form1 = nullptr;
 
 using controls::guard;
@@ -144,20 +146,20 @@ void TForm1::buildData()
     userprogTable->setFilterCaseInsensitive(true);
     using db::FieldType;
     userprogTablePROG_ID = &userprogTable->addField(QStringLiteral("PROG_ID"), FieldType::Float);
-    userprogTable->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20);
-    userprogTable->addField(QStringLiteral("PROG_VERSION"), FieldType::String, 20);
+    userprogTable->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, columns::ProgAuthor);
+    userprogTable->addField(QStringLiteral("PROG_VERSION"), FieldType::String, columns::ProgVersion);
     userprogTable->addField(QStringLiteral("PROG_LAST_COMP"), FieldType::DateTime)
         .setEditMask(QStringLiteral("!99/99/00;1;_"))
         .setDisplayFormat(QStringLiteral("dd/MM/yy"));
-    userprogTable->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, 250);
-    userprogTable->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
-    userprogTable->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
+    userprogTable->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, columns::ProgDescription);
+    userprogTable->addField(QStringLiteral("PROG_GROUP"), FieldType::String, columns::ProgGroup);
+    userprogTable->addField(QStringLiteral("PROG_TYPE"), FieldType::String, columns::ProgType);
     userprogTable->addField(QStringLiteral("REPORTING_FREQ"), FieldType::String, 10);
     userprogTable->addField(QStringLiteral("VERSION"), FieldType::Float)
         .setDisplayFormat(QStringLiteral("#.000"))
         .setEditFormat(QStringLiteral("#.000"));
-    userprogTable->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
-    userprogTable->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
+    userprogTable->addField(QStringLiteral("PROG_NAME"), FieldType::String, columns::ProgName);
+    userprogTable->addField(QStringLiteral("PROG_EXE"), FieldType::String, columns::ProgExe);
     userprogTable->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
     userprogTable->addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
     userprogTable->addField(QStringLiteral("USER_NAME"), FieldType::String, 32);
@@ -173,7 +175,7 @@ void TForm1::buildData()
     DataSourceDBs->setDataSet(QueryDBs);
 
     QueryUsers = new db::Query(QStringLiteral("QueryUsers"), Database1, statements::QueryUsers, this);
-    QueryUsers->addField(QStringLiteral("USERNAME"), FieldType::String, 30);
+    QueryUsers->addField(QStringLiteral("USERNAME"), FieldType::String, columns::UserName);
     QueryUsers->addField(QStringLiteral("DATABASE_ID"), FieldType::Float);
     QueryUsers->addField(QStringLiteral("DB_NAME"), FieldType::String, 20);
     QueryUsers->setMasterSource(DataSource1);
@@ -386,7 +388,6 @@ void TForm1::buildRegister()
     connect(DBImage1, &controls::DBImage::clicked, this, [this] { guard([this] { DBImage1Click(); }); });
     for (controls::DBComboBox *combo : {DBComboBox1, DBComboBox2})
         connect(combo, &controls::DBComboBox::exited, this, [this] { guard([this] { DBComboBox1Exit(); }); });
-    connect(DBRadioGroup1, &controls::DBRadioGroup::changed, this, [this] { DBRadioGroup1Change(); });
 }
 
 QList<QWidget *> TForm1::longEdits() const
@@ -402,29 +403,35 @@ void TForm1::setConnectedButtons(bool enabled)
     }
 }
 
-QString TForm1::companyFilter() const
-{
-    const QVariant key = DBLookupComboBox1->keyValue();
-    // No company chosen matches no grant.
-    if (key.isNull())
-        return QStringLiteral("database_id=''");
-    return QStringLiteral("database_id=") + QString::number(qRound64(db::Field::floatOf(key)));
-}
-
 // ---- operations ---------------------------------------------------------------------
 
 TForm1::Company TForm1::chosenCompany() const
 {
     Company company;
     const QString shown = DBLookupComboBox1->text();
-    if (shown.isEmpty() || !QueryDBs->active())
+    const QVariant key = DBLookupComboBox1->keyValue();
+    if (shown.isEmpty() || key.isNull() || !QueryDBs->active())
         return company;
-    // The selector's text and the company list's current row name the same company.
-    if (QueryDBs->fieldByName(QStringLiteral("DB_NAME")).asString() != shown)
+    // The selector's text, its key and the company list's current row name the same
+    // company.
+    const db::Field &number = QueryDBs->fieldByName(QStringLiteral("database_id"));
+    if (QueryDBs->fieldByName(QStringLiteral("DB_NAME")).asString() != shown
+        || db::Field::floatOf(number.value()) != db::Field::floatOf(key))
         return company;
-    company.id = QueryDBs->fieldByName(QStringLiteral("database_id")).asFloat();
+    company.id = db::Field::floatOf(number.value());
     company.name = shown;
     return company;
+}
+
+QString TForm1::Company::filter() const
+{
+    // No company chosen matches no grant.
+    if (!valid() || !std::isfinite(id))
+        return QStringLiteral("database_id=''");
+    // A whole number is written with all its digits, however large; any other as
+    // exactly as a double holds it, so that the filter holds the rows of that number.
+    const QString number = std::floor(id) == id ? QString::number(id, 'f', 0) : QString::number(id, 'g', 17);
+    return QStringLiteral("database_id=") + number;
 }
 
 void TForm1::ShowStatus(const QString &text)
@@ -612,7 +619,7 @@ void TForm1::SpeedButton1Click()
             QueryDBs->open();
             ShowStatus(QStringLiteral("QueryDB-s active"));
             DBLookupComboBox1->setKeyValue(1);
-            QueryUsers->setFilter(companyFilter());
+            QueryUsers->setFilter(chosenCompany().filter());
             QueryUsers->open();
             ShowStatus(QStringLiteral("Query users active"));
             Passwords.setValue(login, password);
@@ -633,7 +640,7 @@ void TForm1::SpeedButton1Click()
 void TForm1::DBLookupComboBox1CloseUp()
 {
     QueryUsers->close();
-    QueryUsers->setFilter(companyFilter());
+    QueryUsers->setFilter(chosenCompany().filter());
     QueryUsers->open();
     FindUsers();
 }
@@ -658,7 +665,7 @@ void TForm1::SpeedButtonDBClick()
         ShowNote(QStringLiteral("The chosen company is no longer stored; choose a company"));
     }
     QueryUsers->close();
-    QueryUsers->setFilter(companyFilter());
+    QueryUsers->setFilter(chosenCompany().filter());
     QueryUsers->open();
 }
 
@@ -779,9 +786,4 @@ void TForm1::DBImage1Click()
 void TForm1::DBComboBox1Exit()
 {
     FillCombo();
-}
-
-void TForm1::DBRadioGroup1Change()
-{
-    // Choosing a type needs nothing beyond the value the group writes.
 }

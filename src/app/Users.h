@@ -86,12 +86,17 @@ public:
     QFileDialog *OpenDialog1 = nullptr;
 
     // Operations the other windows use
-    // The chosen company: the one the selector shows, when the company list stands on it
-    // too. Without a name no company is chosen.
+    // The chosen company, the one rule of every window that acts for it: the company
+    // whose name the selector shows and whose number is the selector's key, when the
+    // company list stands on that company too. Its number is taken as stored, never
+    // rounded. Without a name no company is chosen.
     struct Company {
         double id = -1;
         QString name;
         bool valid() const { return !name.isEmpty(); }
+        // The record filter that holds this company's rows and no other's: its number
+        // written out whole, or a filter that holds none when no company is chosen.
+        QString filter() const;
     };
     Company chosenCompany() const;
     void ShowStatus(const QString &text);
@@ -130,7 +135,6 @@ private:
     void buildRegister();
     void buildData();
     void setConnectedButtons(bool enabled);
-    QString companyFilter() const;
 
     void FormCreate();
     void FormShow();
@@ -147,7 +151,6 @@ private:
     void BitBtn2Click();
     void DBImage1Click();
     void DBComboBox1Exit();
-    void DBRadioGroup1Change();
 
     void registerActed();
 

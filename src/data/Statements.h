@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/db/AccountStatement.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -59,3 +61,15 @@ struct CatalogueEntry {
 const QList<CatalogueEntry> &catalogue();
 
 } // namespace statements
+
+// The sizes of the administration schema's text columns that more than one window shows.
+namespace columns {
+constexpr int UserName = db::names::maxLength; // USERNAME: every account can be granted programs
+constexpr int ProgExe = 255;
+constexpr int ProgName = 255;
+constexpr int ProgGroup = 20;
+constexpr int ProgAuthor = 20;
+constexpr int ProgVersion = 20;
+constexpr int ProgDescription = 250;
+constexpr int ProgType = 1;
+} // namespace columns

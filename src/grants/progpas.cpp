@@ -6,6 +6,7 @@
 #include "grants/printlist.h"
 #include "platform/controls/Glyphs.h"
 #include "platform/controls/Messages.h"
+#include "platform/db/AccountStatement.h"
 #include "platform/db/DbError.h"
 #include "platform/db/RecordFilter.h"
 #include "platform/report/Output.h"
@@ -66,11 +67,11 @@ QPushButton *arrowButton(const QString &name, const QString &caption, const QStr
 void addGrantFields(db::Query *q)
 {
     using db::FieldType;
-    q->addField(QStringLiteral("USERNAME"), FieldType::String, 30);
+    q->addField(QStringLiteral("USERNAME"), FieldType::String, columns::UserName);
     q->addField(QStringLiteral("VORTALIX_PROG_ID"), FieldType::Float);
-    q->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
-    q->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
-    q->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
+    q->addField(QStringLiteral("PROG_EXE"), FieldType::String, columns::ProgExe);
+    q->addField(QStringLiteral("PROG_GROUP"), FieldType::String, columns::ProgGroup);
+    q->addField(QStringLiteral("PROG_NAME"), FieldType::String, columns::ProgName);
     q->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
     q->addField(QStringLiteral("CLIENTPATH"), FieldType::String, 64);
     q->addField(QStringLiteral("DATABASE_ID"), FieldType::Float);
@@ -80,21 +81,21 @@ void addGrantFields(db::Query *q)
     q->addField(QStringLiteral("NLS_LANG"), FieldType::String, 1);
     q->addField(QStringLiteral("ORA_HOME"), FieldType::String, 1);
     q->addField(QStringLiteral("ORA_SID"), FieldType::String, 1);
-    q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
+    q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, columns::ProgType);
 }
 
 void addProgramFields(db::Query *q)
 {
     using db::FieldType;
     q->addField(QStringLiteral("PROG_ID"), FieldType::Float);
-    q->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255);
-    q->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255);
-    q->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20);
-    q->addField(QStringLiteral("PROG_VERSION"), FieldType::String, 20);
+    q->addField(QStringLiteral("PROG_NAME"), FieldType::String, columns::ProgName);
+    q->addField(QStringLiteral("PROG_EXE"), FieldType::String, columns::ProgExe);
+    q->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, columns::ProgAuthor);
+    q->addField(QStringLiteral("PROG_VERSION"), FieldType::String, columns::ProgVersion);
     q->addField(QStringLiteral("PROG_LAST_COMP"), FieldType::DateTime);
-    q->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, 250);
-    q->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20);
-    q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, 1);
+    q->addField(QStringLiteral("PROG_DESCRIPTION"), FieldType::String, columns::ProgDescription);
+    q->addField(QStringLiteral("PROG_GROUP"), FieldType::String, columns::ProgGroup);
+    q->addField(QStringLiteral("PROG_TYPE"), FieldType::String, columns::ProgType);
     q->addField(QStringLiteral("REPORTING_FREQ"), FieldType::String, 10);
     q->addField(QStringLiteral("VERSION"), FieldType::Float);
     q->addField(QStringLiteral("SERVERPATH"), FieldType::String, 64);
@@ -186,7 +187,7 @@ void TFormProg::buildTopStrip()
     Edit1 = new QLineEdit(Panel1);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setAccessibleName(QStringLiteral("user"));
-    Edit1->setMaxLength(30); // an account name
+    Edit1->setMaxLength(db::names::maxLength);
     Edit1->setMinimumWidth(60);
     controls::setCharCase(Edit1, controls::CharCase::Upper);
     Label1->setBuddy(Edit1);
@@ -451,8 +452,7 @@ void TFormProg::runWrite(db::Query *statement)
 void TFormProg::FormShow()
 {
     Edit1->clear();
-    const QVariant key = Form1->DBLookupComboBox1->keyValue();
-    DatabaseId = key.isNull() ? -1 : db::Field::floatOf(key);
+    DatabaseId = Form1->chosenCompany().id;
     CheckBox1->setEnabled(Form1->userprogTable->filtered());
     note(QString());
     SetButtons();

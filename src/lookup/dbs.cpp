@@ -62,7 +62,7 @@ TFormDBs::TFormDBs(QWidget *parent) : controls::Form(parent)
     Table1REPORT_DATE = &Table1->addField(QStringLiteral("REPORT_DATE"), FieldType::DateTime).setVisible(false);
     Table1FIRMA_NIMI = &Table1->addField(QStringLiteral("FIRMA_NIMI"), FieldType::String, 50).setDisplayWidth(22);
     Table1COMPANY_NAME = &Table1->addField(QStringLiteral("COMPANY_NAME"), FieldType::String, 50).setDisplayWidth(22);
-    Table1V_COMPANY = &Table1->addField(QStringLiteral("V_COMPANY"), FieldType::Float).setRequired(true).setDisplayWidth(5);
+    Table1V_COMPANY = &Table1->addField(QStringLiteral("V_COMPANY"), FieldType::Float).setRequired(true).setWholeNumbers(true).setDisplayWidth(5);
     Table1DB_NAME = &Table1->addField(QStringLiteral("DB_NAME"), FieldType::String, 20).setRequired(true).setDisplayWidth(12);
     Table1->onNewRecord = [this](db::DataSet &) { Table1NewRecord(); };
     DataSource1 = new db::DataSource(this);

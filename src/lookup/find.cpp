@@ -18,16 +18,16 @@ TFormFind::TFormFind(QWidget *parent) : controls::Form(parent)
     QueryExe = new db::Query(QStringLiteral("QueryExe"), Form1->Database1, statements::QueryExe, this);
     using db::FieldType;
     QueryExe->addField(QStringLiteral("PROG_ID"), FieldType::Float).setVisible(false);
-    QueryExe->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20).setDisplayWidth(8);
-    QueryExe->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255).setDisplayWidth(32);
-    QueryExe->addField(QStringLiteral("PROG_NAME"), FieldType::String, 255).setDisplayWidth(32);
-    QueryExe->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, 20).setDisplayWidth(8);
+    QueryExe->addField(QStringLiteral("PROG_GROUP"), FieldType::String, columns::ProgGroup).setDisplayWidth(8);
+    QueryExe->addField(QStringLiteral("PROG_EXE"), FieldType::String, columns::ProgExe).setDisplayWidth(32);
+    QueryExe->addField(QStringLiteral("PROG_NAME"), FieldType::String, columns::ProgName).setDisplayWidth(32);
+    QueryExe->addField(QStringLiteral("PROG_AUTHOR"), FieldType::String, columns::ProgAuthor).setDisplayWidth(8);
 
     QueryUsr = new db::Query(QStringLiteral("QueryUsr"), Form1->Database1, statements::QueryUsr, this);
-    QueryUsr->addField(QStringLiteral("USERNAME"), FieldType::String, 30).setDisplayWidth(8);
-    QueryUsr->addField(QStringLiteral("PROG_GROUP"), FieldType::String, 20).setDisplayWidth(8);
+    QueryUsr->addField(QStringLiteral("USERNAME"), FieldType::String, columns::UserName).setDisplayWidth(8);
+    QueryUsr->addField(QStringLiteral("PROG_GROUP"), FieldType::String, columns::ProgGroup).setDisplayWidth(8);
     QueryUsr->addField(QStringLiteral("PROG_ID"), FieldType::Float).setVisible(false);
-    QueryUsr->addField(QStringLiteral("PROG_EXE"), FieldType::String, 255).setDisplayWidth(32);
+    QueryUsr->addField(QStringLiteral("PROG_EXE"), FieldType::String, columns::ProgExe).setDisplayWidth(32);
 
     DataSource1 = new db::DataSource(this);
 
@@ -90,7 +90,7 @@ void TFormFind::SpeedButton1Click()
         ResultQuery = QueryExe;
     } else {
         QueryUsr->paramByName(QStringLiteral("usr")).setAsString(EditFind->text());
-        QueryUsr->paramByName(QStringLiteral("dname")).setAsString(Form1->DBLookupComboBox1->text());
+        QueryUsr->paramByName(QStringLiteral("dname")).setAsString(Form1->chosenCompany().name);
         DataSource1->setDataSet(QueryUsr);
         QueryUsr->open();
         ResultQuery = QueryUsr;

@@ -1,12 +1,13 @@
 // userpr-db: the embedded server's console. Creates a server, loads the demonstration
 // data, sets passwords and runs statements as a login, like a server's own SQL prompt.
 
+#include "platform/db/AccountStatement.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Field.h"
 #include "platform/db/Params.h"
 #include "platform/db/ServerDirectory.h"
-#include "platform/embedded/AccountNames.h"
+#include "platform/db/ServerRules.h"
 #include "platform/embedded/EmbeddedServer.h"
 
 #include <QCoreApplication>
@@ -80,31 +81,38 @@ private:
     QTextStream &m_in;
 };
 
-QString confirmation(const QString &statement, qint64 rows)
+// What the prompt prints for a statement that ran: the server's own confirmation where
+// it gives one, an account statement's as the one reader of them names it, otherwise
+// the rows the statement touched.
+QString confirmation(const db::Backend &backend, const QString &statement, qint64 rows)
 {
-    const QStringList words = statement.simplified().toUpper().split(QLatin1Char(' '));
-    const QString w0 = words.value(0);
-    const QString w1 = words.value(1);
+    if (!backend.confirmation().isEmpty())
+        return backend.confirmation();
+    if (db::AccountStatement::recognizes(statement))
+        return db::AccountStatement::parse(statement).confirmation();
+    const QList<db::sql::Piece> pieces = db::sql::piecesOf(statement);
+    auto word = [&](int i) {
+        return i < pieces.size() && pieces.at(i).kind == db::sql::Piece::Word
+                   ? statement.mid(pieces.at(i).start, pieces.at(i).end - pieces.at(i).start).toUpper()
+                   : QString();
+    };
+    const QString keyword = word(0);
+    const QString object = word(1);
     const QString plural = rows == 1 ? QStringLiteral("row") : QStringLiteral("rows");
-    if (w0 == QLatin1String("INSERT"))
+    if (keyword == QLatin1String("INSERT"))
         return QStringLiteral("%1 %2 created.").arg(rows).arg(plural);
-    if (w0 == QLatin1String("UPDATE"))
+    if (keyword == QLatin1String("UPDATE"))
         return QStringLiteral("%1 %2 updated.").arg(rows).arg(plural);
-    if (w0 == QLatin1String("DELETE"))
+    if (keyword == QLatin1String("DELETE"))
         return QStringLiteral("%1 %2 deleted.").arg(rows).arg(plural);
-    if (w0 == QLatin1String("GRANT"))
-        return QStringLiteral("Grant succeeded.");
-    if (w0 == QLatin1String("REVOKE"))
-        return QStringLiteral("Revoke succeeded.");
-    if ((w0 == QLatin1String("CREATE") || w0 == QLatin1String("ALTER") || w0 == QLatin1String("DROP"))
-        && !w1.isEmpty()) {
-        const QString object = w1.at(0) + w1.mid(1).toLower();
-        const QString done = w0 == QLatin1String("CREATE") ? QStringLiteral("created")
-                           : w0 == QLatin1String("ALTER")  ? QStringLiteral("altered")
-                                                            : QStringLiteral("dropped");
-        return QStringLiteral("%1 %2.").arg(object, done);
+    if ((keyword == QLatin1String("CREATE") || keyword == QLatin1String("ALTER") || keyword == QLatin1String("DROP"))
+        && !object.isEmpty()) {
+        const QString done = keyword == QLatin1String("CREATE") ? QStringLiteral("created")
+                           : keyword == QLatin1String("ALTER")  ? QStringLiteral("altered")
+                                                                 : QStringLiteral("dropped");
+        return QStringLiteral("%1 %2.").arg(object.at(0) + object.mid(1).toLower(), done);
     }
-    if (w0 == QLatin1String("COMMIT"))
+    if (keyword == QLatin1String("COMMIT"))
         return QStringLiteral("Commit complete.");
     return QStringLiteral("Statement processed.");
 }
@@ -120,7 +128,7 @@ int runInit(const QStringList &args)
         return 1;
     }
     if (const auto entry = directory.find(server)) {
-        if (!entry->embedded)
+        if (entry->kind != QLatin1String(embedded::EmbeddedServer::kindName))
             err() << server << " is configured in " << directory.serversFile() << " as a " << entry->driver
                   << " server; init creates embedded servers only\n";
         else
@@ -148,7 +156,7 @@ int runPasswd(const QStringList &args)
         return usage();
     try {
         const db::ServerEntry entry = db::ServerDirectory::standard().resolve(args.at(0));
-        if (!entry.embedded) {
+        if (entry.kind != QLatin1String(embedded::EmbeddedServer::kindName)) {
             err() << args.at(0) << " is not an embedded server; set its passwords with the server's own tools\n";
             return 1;
         }
@@ -163,7 +171,7 @@ int runPasswd(const QStringList &args)
         err() << e.text() << "\n";
         return 1;
     }
-    out() << "Password of " << embedded::names::fromTyped(args.at(1)) << " changed.\n";
+    out() << "Password of " << db::names::fromTyped(args.at(1)) << " changed.\n";
     return 0;
 }
 
@@ -215,7 +223,7 @@ int runSql(const QStringList &args)
                 printRows(connection.backend().select(statement, {}));
             } else {
                 const qint64 rows = connection.backend().execute(statement, {});
-                out() << confirmation(statement, rows) << "\n";
+                out() << confirmation(connection.backend(), statement, rows) << "\n";
             }
         } catch (const db::DbError &e) {
             out().flush();
@@ -234,6 +242,7 @@ int runSql(const QStringList &args)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    embedded::EmbeddedServer::registerKind();
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return usage();

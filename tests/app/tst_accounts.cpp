@@ -3,7 +3,7 @@
 #include "accounts/adduser.h"
 #include "accounts/createDrop.h"
 #include "accounts/newusers.h"
-#include "data/StatementText.h"
+#include "platform/db/AccountStatement.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -736,7 +736,7 @@ void TestAccounts::passwordsInShownStatements()
 {
     QFETCH(QString, statement);
     QFETCH(QString, shown);
-    QCOMPARE(statements::hidePasswords(statement), shown);
+    QCOMPARE(db::withPasswordsHidden(statement), shown);
 }
 
 void TestAccounts::aProgramUnitNameThatIsNotPlain()

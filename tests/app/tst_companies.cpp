@@ -125,6 +125,10 @@ private slots:
     void theKeyboardWorksTheGrid();
     void theTitleBarAndEscapeCloseByTheSameRule();
     void theSelectorShowsTheChanges();
+    void aCompanyNumberIsAWholeNumber_data();
+    void aCompanyNumberIsAWholeNumber();
+    void theUsersGridHoldsTheChosenCompanyAlone_data();
+    void theUsersGridHoldsTheChosenCompanyAlone();
     void aFailureToReadTheTableShowsNoWindow();
 };
 
@@ -535,6 +539,65 @@ void TestCompanies::theTitleBarAndEscapeCloseByTheSameRule()
     });
     QCOMPARE(f.messages.texts(MessageKind::Error).size(), 1);
     QCOMPARE(stored(f).at(2).section(QLatin1Char('|'), 0, 3), QStringLiteral("10|FONDID|Funds|Vortalix Fondid AS"));
+}
+
+void TestCompanies::aCompanyNumberIsAWholeNumber_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("a decimal comma") << "2,5" << "2.5 is not a valid value for field 'V_COMPANY'. It holds whole numbers only";
+    QTest::newRow("a decimal point") << "0.5" << "0.5 is not a valid value for field 'V_COMPANY'. It holds whole numbers only";
+    QTest::newRow("a whole number") << "12" << QString();
+}
+
+void TestCompanies::aCompanyNumberIsAWholeNumber()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, refusal);
+    MainWindowFixture f;
+    f.connectAs();
+    const QStringList before = stored(f);
+    companies([&] {
+        goTo(2, 1);
+        QTest::keyClick(FormDBs->DBGrid1, Qt::Key_Down);
+        typeCell(QStringLiteral("UUS"));
+        goTo(3, 0);
+        typeCell(typed);
+        pressClose();
+        if (refusal.isEmpty())
+            return;
+        QVERIFY(FormDBs->isVisible());
+        QCOMPARE(errors(f), refusal);
+        QCOMPARE(stored(f), before);
+        testsupport::screenshot(FormDBs, QStringLiteral("companies-number-refused"));
+        FormDBs->Table1V_COMPANY->setAsFloat(12);
+        pressClose();
+    });
+    QCOMPARE(stored(f).size(), before.size() + 1);
+    QCOMPARE(stored(f).last(), QStringLiteral("12|UUS|-|-|1|-|-"));
+}
+
+void TestCompanies::theUsersGridHoldsTheChosenCompanyAlone_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::newRow("not whole, stored by another tool") << "1.5";
+    QTest::newRow("too large for an integer") << "1e20";
+}
+
+void TestCompanies::theUsersGridHoldsTheChosenCompanyAlone()
+{
+    QFETCH(QString, number);
+    MainWindowFixture f;
+    f.connectAs();
+    execute(f, QStringLiteral("insert into v_sysparams (id, v_company, db_name) values (1, %1, 'MUU')").arg(number));
+    companies([] { pressClose(); }); // the selector reads the companies again
+    QComboBox *selector = Form1->DBLookupComboBox1;
+    Form1->DBLookupComboBox1->choose(selector->findText(QStringLiteral("MUU")));
+    emit Form1->DBLookupComboBox1->closeUp();
+    QTRY_COMPARE(selector->currentText(), QStringLiteral("MUU"));
+    QCOMPARE(errors(f), QString());
+    // No grant is stored for that company; LIISING (2) holds PEETER's.
+    QCOMPARE(MainWindowFixture::gridUsers(), QStringList());
 }
 
 void TestCompanies::theSelectorShowsTheChanges()

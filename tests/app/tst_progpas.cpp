@@ -695,6 +695,16 @@ void TestProgPas::copyRefusedWithoutAChoiceOrAName()
         FormChoseDB->BitBtn2->click();
     });
     QCOMPARE(FormChoseDB->ChosenDatabaseId, 10.0);
+    // A line chosen and then unselected with Ctrl+click is no choice either.
+    copyWith([] {
+        chooseLine(1);
+        QListWidget *list = FormChoseDB->DBLookupListBox1;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualItemRect(list->item(1)).center());
+        QCOMPARE(list->selectedItems().size(), 0);
+        FormChoseDB->BitBtn2->click();
+    });
+    QCOMPARE(FormChoseDB->ChosenDatabaseId, -1.0);
+    QVERIFY(FormProg->LabelStatus->text().contains(QLatin1String("nothing was copied")));
     chooseCompany(1); // FONDID
     FormProg->SpeedButton1->click();
     copyWith([] {

@@ -423,6 +423,20 @@ void TestDataSet::refreshPostsAndKeepsTheRow()
     t->edit();
     t->refresh();
     QCOMPARE(t->state(), DataSetState::Browse);
+
+    // A table whose key is not its first column finds the row by the key too, after
+    // another user's insert moved it down.
+    db::Table companies;
+    companies.setConnection(a.get());
+    companies.setTableName(QStringLiteral("V_SYSPARAMS"));
+    companies.setIndexFieldNames(QStringLiteral("V_COMPANY"));
+    companies.open();
+    QVERIFY(companies.findKey(2.0));
+    QCOMPARE(companies.recNo(), 1);
+    b->backend().execute(QStringLiteral("insert into v_sysparams (id, v_company, db_name) values (1, 0, 'ESIMENE')"), {});
+    companies.refresh();
+    QCOMPARE(companies.recNo(), 2);
+    QCOMPARE(companies.fieldByName(QStringLiteral("DB_NAME")).asString(), QStringLiteral("LIISING"));
 }
 
 void TestDataSet::bookmarksFindTheirRowAgain()

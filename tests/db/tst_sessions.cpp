@@ -1,6 +1,7 @@
 #include "TempServers.h"
 
 #include "data/Statements.h"
+#include "platform/db/AccountStatement.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Field.h"
 #include "platform/db/Query.h"
@@ -29,6 +30,8 @@ private slots:
     void columnsAreNamedAndTypedAsTheWindowsExpect();
     void aStatementRefusedAsAmbiguousIsOrderedOutside();
     void accountStatementsAndTheirRefusals();
+    void anAccountStatementReadsAlikeOnEveryServer_data();
+    void anAccountStatementReadsAlikeOnEveryServer();
     void theServersErrorKeepsItsCode();
 };
 
@@ -297,6 +300,72 @@ void TestSessions::accountStatementsAndTheirRefusals()
     QVERIFY(column(*system, QStringLiteral("select username from all_users where username = 'NEWBIE'")).isEmpty());
     QVERIFY(!errorOf([&] { servers.connect(QStringLiteral("NEWBIE"), QStringLiteral("other")); }).text().isEmpty());
     QVERIFY(!errorOf([&] { system->backend().execute(QStringLiteral("drop user NEWBIE cascade"), {}); }).text().isEmpty());
+}
+
+void TestSessions::anAccountStatementReadsAlikeOnEveryServer_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("before");    // run first as SYSTEM
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("refusal");   // the real server's code, or empty for success
+    QTest::addColumn<QString>("onPostgreSql"); // PostgreSQL's words for the same refusal
+    QTest::addColumn<QString>("shown");     // the statement as an error box shows it
+    QTest::addColumn<QString>("check");     // a count that tells the statement's effect
+    QTest::addColumn<int>("expected");
+    const QString system = QStringLiteral("system");
+    const QString owner = QStringLiteral("vortalix");
+    const QString users = QStringLiteral("select count(*) from all_users where username = '%1'");
+    const QString roles = QStringLiteral("select count(*) from dba_role_privs where grantee = '%1' and granted_role = '%2'");
+    QTest::newRow("a password right after by") << system << QString() << "create user JAAN identified by\"S3cretPwA\""
+                                               << "ORA-01920" << "(42710)" << "create user JAAN identified by********"
+                                               << users.arg("JAAN") << 1;
+    QTest::newRow("a new user whose password follows by") << system << QString()
+                                                           << "create user NEWBIE identified by\"S3cretPwA\"" << QString()
+                                                           << QString() << "create user NEWBIE identified by********"
+                                                           << users.arg("NEWBIE") << 1;
+    QTest::newRow("a comment between identified and by") << owner << QString()
+                                                         << "alter user MARI identified -- new\n by\"S3cretPwA\""
+                                                         << "ORA-01031" << "(42501)"
+                                                         << "alter user MARI identified -- new\n by********" << QString() << 0;
+    QTest::newRow("a note between words") << system << QString() << "grant dealer2 -- note\n to MARI" << QString() << QString()
+                                          << QString() << roles.arg("MARI", "DEALER2") << 1;
+    QTest::newRow("a comment first") << system << QString() << "/* note */ revoke DEALER from AUDITOR;" << "ORA-01951"
+                                     << "(42704)" << QString() << roles.arg("AUDITOR", "DEALER") << 0;
+    QTest::newRow("text after the end") << system << QString() << "drop user mari; drop user jaan" << "ORA-00911"
+                                        << "ORA-00911" << QString() << users.arg("MARI") << 1;
+    QTest::newRow("a quoted name with a quote") << system << "create user \"O'Neil\" identified by kevaro"
+                                                << "drop user \"O'Neil\"" << QString() << QString() << QString()
+                                                << users.arg("O''Neil") << 0;
+    QTest::newRow("a quoted privilege") << owner << QString() << "grant \"all on func_grants to mari--\" on a to b"
+                                        << "ORA-00990" << "ORA-00990" << QString() << QString() << 0;
+}
+
+void TestSessions::anAccountStatementReadsAlikeOnEveryServer()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, before);
+    QFETCH(QString, statement);
+    QFETCH(QString, refusal);
+    QFETCH(QString, onPostgreSql);
+    QFETCH(QString, shown);
+    QFETCH(QString, check);
+    QFETCH(int, expected);
+    TempServers servers;
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    if (!before.isEmpty())
+        system->backend().execute(before, {});
+    auto c = login == QLatin1String("system") ? std::move(system) : servers.connect(login, QStringLiteral("lumivar"));
+    const QString error = errorOf([&] { c->backend().execute(statement, {}); }).text();
+    if (refusal.isEmpty())
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    else
+        QVERIFY2(testsupport::isServerError(error, refusal, onPostgreSql), qPrintable(error));
+    // A password is shown neither in the server's refusal nor in the statement as shown.
+    QVERIFY(!error.contains(QLatin1String("S3cretPwA")));
+    if (!shown.isEmpty())
+        QCOMPARE(db::withPasswordsHidden(statement), shown);
+    if (!check.isEmpty())
+        QCOMPARE(count(*servers.connect(QStringLiteral("system"), QStringLiteral("manager")), check), expected);
 }
 
 void TestSessions::theServersErrorKeepsItsCode()

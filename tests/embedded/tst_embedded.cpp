@@ -396,7 +396,7 @@ void TestEmbedded::derivedColumnNames()
     QCOMPARE(rs.columns.at(0).name, QStringLiteral("PERSONNEL_ID"));
     QCOMPARE(rs.columns.at(1).name, QStringLiteral("F_NAME||''||L_NAME"));
     QCOMPARE(rs.rows.at(0).at(1).toString(), QStringLiteral("Mari Maasikas"));
-    QCOMPARE(embedded::EmbeddedBackend::derivedColumnName(QStringLiteral("count( * )")), QStringLiteral("COUNT(*)"));
+    QCOMPARE(db::sql::derivedColumnName(QStringLiteral("count( * )")), QStringLiteral("COUNT(*)"));
 }
 
 void TestEmbedded::orderByListNamesIsAdapted()
@@ -416,10 +416,10 @@ void TestEmbedded::orderByListNamesIsAdapted()
         rows.append(q.fieldByName(QStringLiteral("USERNAME")).asString() + QLatin1Char(' ') + q.fieldByName(QStringLiteral("PROG_EXE")).asString());
     QCOMPARE(rows, (QStringList{QStringLiteral("MARGUS NETBANK.EXE"), QStringLiteral("MARI ACCOUNTS.EXE"), QStringLiteral("MARI LOANAPP.EXE"),
                                 QStringLiteral("MARI LOANSCH.EXE"), QStringLiteral("MARI NETBANK.EXE")}));
-    QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select a from (select a from t order by a) x Order  By a")),
+    QCOMPARE(db::sql::orderedAsDerivedTable(QStringLiteral("select a from (select a from t order by a) x Order  By a")),
              QStringLiteral("select * from (select a from (select a from t order by a) x ) Order  By a"));
-    QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select 'order by' from t")), QString());
-    QCOMPARE(embedded::EmbeddedBackend::orderedAsDerivedTable(QStringLiteral("select a /* order by a */ from t -- order by a")),
+    QCOMPARE(db::sql::orderedAsDerivedTable(QStringLiteral("select 'order by' from t")), QString());
+    QCOMPARE(db::sql::orderedAsDerivedTable(QStringLiteral("select a /* order by a */ from t -- order by a")),
              QString());
     // The program without a group comes after the groups, as on the real server.
     const QStringList groups = column(*c, QStringLiteral("select prog_group from vortalix_prog order by prog_group, prog_name"));

@@ -42,6 +42,7 @@ void copyFolder(const QString &from, const QString &to)
 TempServers::TempServers()
     : m_oldData(qgetenv("USERPR_DATA")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
 {
+    embedded::EmbeddedServer::registerKind();
     QDir().mkpath(m_dir.filePath(QStringLiteral("config")));
     if (onPostgreSql()) {
         QDir().mkpath(dataFolder());

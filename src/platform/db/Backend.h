@@ -38,7 +38,6 @@ struct Dialect {
         RowIdLookup, // the server reports the row id of an insert; the key is read by it
         Returning,   // the insert statement returns the key itself
     };
-    QString kind;                 // "embedded", "oracle", "postgres", "odbc"
     bool emptyStringIsNull = true; // the system's statements rely on '' meaning no value
     NewKey newKey = NewKey::RowIdLookup;
     QString rowIdColumn = QStringLiteral("rowid");
@@ -54,6 +53,9 @@ public:
     virtual void open(const QString &user, const QString &password) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // The server's own answer to the last statement execute ran, as its prompt shows it
+    // ("User created."); empty when the server answers with the rows it touched alone.
+    virtual QString confirmation() const { return QString(); }
 
     // Runs a statement that yields rows and fetches all of them.
     virtual ResultSet select(const QString &sql, const BoundParams &params) = 0;

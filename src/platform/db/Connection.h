@@ -24,11 +24,6 @@ public:
     ~Connection() override;
 
     const QString &aliasName() const { return m_alias; }
-    void setAliasName(const QString &alias) { m_alias = alias; }
-    const QString &driverName() const { return m_driver; }
-    void setDriverName(const QString &driver) { m_driver = driver; }
-    const QString &sessionName() const { return m_session; }
-    bool loginPrompt() const { return false; }
 
     core::StringList &params() { return m_params; }
     const core::StringList &params() const { return m_params; }
@@ -56,8 +51,6 @@ public:
 
 private:
     QString m_alias;
-    QString m_driver = QStringLiteral("ORACLE");
-    QString m_session = QStringLiteral("Default");
     core::StringList m_params;
     const ServerDirectory *m_directory = nullptr;
     std::unique_ptr<Backend> m_backend;

@@ -4,6 +4,8 @@
 #include "platform/db/DataSet.h"
 #include "platform/db/DbError.h"
 
+#include <cmath>
+
 namespace db {
 
 namespace {
@@ -265,6 +267,12 @@ void Field::validate() const
     const QVariant v = value();
     if (m_required && v.isNull())
         throw DbError(QStringLiteral("Field '%1' must have a value").arg(displayLabel()));
+    if (m_type == FieldType::Float && !v.isNull() && m_whole) {
+        const double x = floatOf(v);
+        if (!std::isfinite(x) || std::floor(x) != x)
+            throw DbError(QStringLiteral("%1 is not a valid value for field '%2'. It holds whole numbers only")
+                              .arg(core::numberText(x), displayLabel()));
+    }
     if (m_type == FieldType::Float && !v.isNull() && (m_min || m_max)) {
         const double x = floatOf(v);
         if ((m_min && x < *m_min) || (m_max && x > *m_max)) {

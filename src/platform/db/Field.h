@@ -40,6 +40,9 @@ public:
     std::optional<double> minValue() const { return m_min; }
     std::optional<double> maxValue() const { return m_max; }
     Field &setRange(double min, double max) { m_min = min; m_max = max; return *this; }
+    // A number field that holds whole numbers only, such as an identifier.
+    bool wholeNumbers() const { return m_whole; }
+    Field &setWholeNumbers(bool on) { m_whole = on; return *this; }
     // Number pictures (see core::formatFloat) or, for dates, a QDateTime format.
     const QString &displayFormat() const { return m_displayFormat; }
     Field &setDisplayFormat(const QString &f) { m_displayFormat = f; return *this; }
@@ -95,6 +98,7 @@ private:
     bool m_readOnly = false;
     std::optional<double> m_min;
     std::optional<double> m_max;
+    bool m_whole = false;
     QString m_displayFormat;
     QString m_editFormat;
     QString m_editMask;

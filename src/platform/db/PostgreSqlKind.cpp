@@ -1,9 +1,8 @@
 #include "platform/db/PostgreSqlKind.h"
 
+#include "platform/db/AccountStatement.h"
 #include "platform/db/Params.h"
 #include "platform/db/ServerRules.h"
-#include "platform/embedded/AccountNames.h"
-#include "platform/embedded/AccountStatements.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -24,7 +23,6 @@ const QString ambiguousColumn = QStringLiteral("42702");
 Dialect postgreSqlDialect()
 {
     Dialect d;
-    d.kind = QStringLiteral("postgres");
     d.newKey = Dialect::NewKey::Returning;
     return d;
 }
@@ -55,23 +53,9 @@ QString joined(const QStringList &names, QString (*quote)(const QString &))
     return result.join(QStringLiteral(", "));
 }
 
-QString objectName(const embedded::AccountStatement &st)
+QString objectName(const AccountStatement &st)
 {
     return st.owner.isEmpty() ? quotedName(st.object) : quotedName(st.owner) + QLatin1Char('.') + quotedName(st.object);
-}
-
-// Whether the statement creates or alters an account, judged by its first words: such a
-// statement carries a password.
-bool setsPassword(const QString &statement)
-{
-    QList<sql::Piece> first;
-    sql::visitPieces(statement, [&](const sql::Piece &p) {
-        first.append(p);
-        return first.size() < 2;
-    });
-    return first.size() == 2
-           && (sql::isWord(statement, first.at(0), "create") || sql::isWord(statement, first.at(0), "alter"))
-           && sql::isWord(statement, first.at(1), "user");
 }
 
 // The password of a statement as the server keeps it: its SCRAM-SHA-256 verifier, made
@@ -118,25 +102,18 @@ QString PostgreSqlKind::passwordVerifier(const QString &password, const QByteArr
 
 QString PostgreSqlKind::loginName(const QString &typed) const
 {
-    return serverName(embedded::names::fromTyped(typed));
+    return serverName(names::fromTyped(typed));
 }
 
 QString PostgreSqlKind::translate(const QString &statement) const
 {
-    using Kind = embedded::AccountStatement::Kind;
-    const bool password = setsPassword(statement);
-    if (!password && !embedded::AccountStatement::recognizes(statement))
+    using Kind = AccountStatement::Kind;
+    if (!AccountStatement::recognizes(statement))
         return statement;
-    embedded::AccountStatement st;
-    try {
-        st = embedded::AccountStatement::parse(statement);
-    } catch (const DbError &) {
-        // A statement with a password that does not read is refused here, so that its
-        // password reaches neither the server nor the error it would answer with.
-        if (password)
-            throw;
-        return statement; // not one of Oracle's account statements: the server answers it
-    }
+    // An account statement that does not read is refused here with the reader's error, as
+    // the embedded server refuses it: neither its password nor a name that cannot be
+    // read as one reaches the server.
+    const AccountStatement st = AccountStatement::parse(statement);
     switch (st.kind) {
     case Kind::CreateUser:
         // Tablespaces belong to tables on this server, not to accounts.
@@ -166,23 +143,15 @@ QString PostgreSqlKind::translate(const QString &statement) const
         return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
     }
     case Kind::GrantObject:
+        // The reader takes no object privilege but EXECUTE, and program units only.
+        return QStringLiteral("grant execute on routine %1 to %2").arg(objectName(st), joined(st.grantees, granteeName));
     case Kind::RevokeObject:
         break;
     }
-    const bool execute = st.privileges == QStringList{QStringLiteral("EXECUTE")};
-    if (st.kind == Kind::RevokeObject && execute) {
-        QStringList calls;
-        for (const QString &g : st.grantees)
-            calls.append(QStringLiteral("sys.revoke_execute(%1, %2)").arg(literal(objectName(st)), literal(serverName(g))));
-        return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
-    }
-    QStringList privileges;
-    for (const QString &p : std::as_const(st.privileges))
-        privileges.append(p.toLower());
-    const QString object = (execute ? QStringLiteral("routine ") : QString()) + objectName(st);
-    if (st.kind == Kind::GrantObject)
-        return QStringLiteral("grant %1 on %2 to %3").arg(privileges.join(QStringLiteral(", ")), object, joined(st.grantees, granteeName));
-    return QStringLiteral("revoke %1 on %2 from %3").arg(privileges.join(QStringLiteral(", ")), object, joined(st.grantees, granteeName));
+    QStringList calls;
+    for (const QString &g : st.grantees)
+        calls.append(QStringLiteral("sys.revoke_execute(%1, %2)").arg(literal(objectName(st)), literal(serverName(g))));
+    return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
 }
 
 bool PostgreSqlKind::prepares(const QString &text) const

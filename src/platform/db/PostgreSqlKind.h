@@ -10,12 +10,11 @@ namespace db {
 // - names: the server folds unquoted names to lower case where Oracle folds them to upper
 //   case, so an account MARI (or "MARI") is the role mari, and a name with lower-case
 //   letters, such as "Kaja", stays as written (loginName, serverName);
-// - account statements: Oracle's are translated into the server's own (translate), read
-//   by the embedded server's reader of those statements; a password goes as the server's
-//   SCRAM-SHA-256 verifier of it, never as typed, since the server writes a statement it
-//   refuses into its log. A statement that does not read goes as written, for the server
-//   to answer, unless it creates or alters a user: that one is refused with the reader's
-//   error;
+// - account statements: Oracle's are read by the one reader of them (AccountStatement)
+//   and translated into the server's own (translate), every name quoted; a password goes
+//   as the server's SCRAM-SHA-256 verifier of it, never as typed, since the server writes
+//   a statement it refuses into its log. An account statement that does not read is
+//   refused with the reader's error and reaches no server;
 // - the driver prepares a statement with PREPARE, which takes only queries and row
 //   changes: any other statement is sent unprepared (prepares);
 // - a date is bound as the wall-clock time of the client's own zone, without a zone, as

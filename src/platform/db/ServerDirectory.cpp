@@ -2,8 +2,6 @@
 
 #include "platform/db/DbError.h"
 #include "platform/db/QtSqlBackend.h"
-#include "platform/embedded/EmbeddedBackend.h"
-#include "platform/embedded/EmbeddedServer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,7 +9,39 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <vector>
+
 namespace db {
+
+namespace {
+
+std::vector<ServerKindEntry> &kinds()
+{
+    static std::vector<ServerKindEntry> registered;
+    return registered;
+}
+
+const ServerKindEntry *kindNamed(const QString &name)
+{
+    for (const ServerKindEntry &k : kinds()) {
+        if (k.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &k;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void ServerDirectory::registerKind(ServerKindEntry kind)
+{
+    for (ServerKindEntry &k : kinds()) {
+        if (k.name.compare(kind.name, Qt::CaseInsensitive) == 0) {
+            k = std::move(kind);
+            return;
+        }
+    }
+    kinds().push_back(std::move(kind));
+}
 
 ServerDirectory::ServerDirectory(const QString &serversFile, const QString &dataFolder)
     : m_serversFile(serversFile), m_dataFolder(dataFolder)
@@ -73,8 +103,8 @@ std::optional<ServerEntry> ServerDirectory::find(const QString &alias) const
             e.host = settings.value(QStringLiteral("host")).toString();
             e.port = settings.value(QStringLiteral("port"), -1).toInt();
             e.options = settings.value(QStringLiteral("options")).toString();
-            if (e.driver.compare(QLatin1String("embedded"), Qt::CaseInsensitive) == 0) {
-                e.embedded = true;
+            if (const ServerKindEntry *kind = kindNamed(e.driver)) {
+                e.kind = kind->name;
                 e.folder = settings.value(QStringLiteral("folder")).toString();
                 if (e.folder.isEmpty())
                     e.folder = embeddedFolder(alias);
@@ -85,12 +115,14 @@ std::optional<ServerEntry> ServerDirectory::find(const QString &alias) const
     // A folder that is there but cannot be used is still the server of that name: opening
     // it says what is wrong with it, rather than that no such server is known.
     const QString folder = embeddedFolder(alias);
-    if (embedded::EmbeddedServer::isPresent(folder)) {
-        ServerEntry e;
-        e.alias = alias;
-        e.embedded = true;
-        e.folder = folder;
-        return e;
+    for (const ServerKindEntry &kind : kinds()) {
+        if (kind.isPresent(folder)) {
+            ServerEntry e;
+            e.alias = alias;
+            e.kind = kind.name;
+            e.folder = folder;
+            return e;
+        }
     }
     return std::nullopt;
 }
@@ -107,20 +139,22 @@ ServerEntry ServerDirectory::resolve(const QString &alias) const
                                      "there is no embedded server in %3")
                           .arg(alias, serversFile(), embeddedFolder(alias)));
     }
-    if (!e->embedded && e->driver.isEmpty())
-        throw DbError(QStringLiteral("Server '%1' in %2 names no driver").arg(alias, serversFile()));
-    if (e->embedded && !QFileInfo::exists(e->folder))
-        throw DbError(QStringLiteral("Server '%1': there is no embedded server in %2").arg(alias, e->folder));
-    if (e->embedded)
-        embedded::EmbeddedServer::checkFiles(e->folder);
+    if (e->kind.isEmpty()) {
+        if (e->driver.isEmpty())
+            throw DbError(QStringLiteral("Server '%1' in %2 names no driver").arg(alias, serversFile()));
+        return *e;
+    }
+    if (!QFileInfo::exists(e->folder))
+        throw DbError(QStringLiteral("Server '%1': there is no %2 server in %3").arg(alias, e->kind, e->folder));
+    kindNamed(e->kind)->checkFiles(e->folder);
     return *e;
 }
 
 std::unique_ptr<Backend> ServerDirectory::createBackend(const QString &alias) const
 {
     const ServerEntry e = resolve(alias);
-    if (e.embedded)
-        return std::make_unique<embedded::EmbeddedBackend>(e.folder);
+    if (!e.kind.isEmpty())
+        return kindNamed(e.kind)->createBackend(e.folder);
     return std::make_unique<QtSqlBackend>(e);
 }
 

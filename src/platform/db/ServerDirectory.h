@@ -4,17 +4,18 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 namespace db {
 
-// Where a server alias leads: a Qt SQL driver with its settings, or an embedded server
-// folder.
+// Where a server alias leads: a Qt SQL driver with its settings, or the folder of a
+// server of a registered kind.
 struct ServerEntry {
     QString alias;
-    bool embedded = false;
-    QString folder;       // embedded: the server's folder
+    QString kind;         // the registered kind of a server in a folder; empty for a driver
+    QString folder;       // the folder of a server of a registered kind
     QString driver;       // QOCI, QODBC, QPSQL, ...
     QString databaseName; // TNS name, DSN or database
     QString host;
@@ -22,9 +23,23 @@ struct ServerEntry {
     QString options;      // the driver's connect options
 };
 
+// A kind of server that is a folder rather than a Qt SQL driver's connection, as the
+// embedded server is: how to find a server of the kind and how to make a session on one.
+// A kind makes itself known with ServerDirectory::registerKind; the engine names none.
+struct ServerKindEntry {
+    QString name; // as the servers file's driver names it
+    // Whether something stands in the folder, whole or not; no folder, or an empty one,
+    // is no server.
+    std::function<bool(const QString &folder)> isPresent;
+    // Throws DbError naming what keeps the server in the folder from being used.
+    std::function<void(const QString &folder)> checkFiles;
+    std::function<std::unique_ptr<Backend>(const QString &folder)> createBackend;
+};
+
 // Maps server aliases to backends. The servers file (an ini file, one group per alias)
 // names the Qt SQL driver of an alias; an alias without a group is an embedded server
-// in the data folder. An alias that resolves nowhere is an error: nothing is created.
+// in the data folder, of the first registered kind that finds one there. An alias that
+// resolves nowhere is an error: nothing is created.
 class ServerDirectory {
 public:
     // The user's configuration and data folders; USERPR_DATA points the data folder
@@ -34,12 +49,16 @@ public:
 
     static const ServerDirectory &standard();
 
+    // Makes a kind of server known to every directory; a kind registered again under its
+    // name replaces the earlier one.
+    static void registerKind(ServerKindEntry kind);
+
     QString serversFile() const;
     QString dataFolder() const;
 
     // A server name is letters, digits and . _ $ # -, starting with a letter.
     static bool isValidAlias(const QString &alias);
-    // The folder an embedded server of that alias has, or would have.
+    // The folder in the data folder a server of that alias has, or would have.
     QString embeddedFolder(const QString &alias) const;
 
     std::optional<ServerEntry> find(const QString &alias) const;

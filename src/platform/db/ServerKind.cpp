@@ -11,7 +11,6 @@ namespace {
 Dialect oracleDialect()
 {
     Dialect d;
-    d.kind = QStringLiteral("oracle");
     d.newKey = Dialect::NewKey::RowIdLookup;
     d.rowIdColumn = QStringLiteral("rowid");
     return d;

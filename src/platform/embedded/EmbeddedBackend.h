@@ -17,6 +17,10 @@ namespace embedded {
 // SQLite handle it exposes. Each owner's schema file is attached under the owner's name,
 // so "vortalix.t" and "t" both resolve; ALL_USERS, DBA_ROLE_PRIVS and DBA_ROLES come from
 // the dictionary; account statements are run by the server itself.
+// Its parts live by name: EmbeddedBackend.cpp logs in and attaches the files,
+// Authorizer.cpp decides what a login may do, StatementCache.cpp prepares and keeps
+// statements, RowFetching.cpp runs them and fetches rows, AccountStatementRun.cpp runs
+// an account statement in its own transaction.
 class EmbeddedBackend : public db::Backend {
 public:
     explicit EmbeddedBackend(const QString &folder);
@@ -28,6 +32,7 @@ public:
     void open(const QString &user, const QString &password) override;
     void close() override;
     bool isOpen() const override { return m_handle != nullptr; }
+    QString confirmation() const override { return m_confirmation; }
 
     db::ResultSet select(const QString &sql, const db::BoundParams &params) override;
     qint64 execute(const QString &sql, const db::BoundParams &params) override;
@@ -40,12 +45,6 @@ public:
 
     const QString &login() const { return m_login; }
 
-    // The server's name for a result column: upper case, blanks dropped, so the
-    // expression f_name||' '||l_name is named F_NAME||''||L_NAME.
-    static QString derivedColumnName(const QString &name) { return db::sql::derivedColumnName(name); }
-    // A statement ordered by names of its select list, rewritten to order its result as
-    // a derived table (for servers that cannot tell the list's names from the tables').
-    static QString orderedAsDerivedTable(const QString &sql) { return db::sql::orderedAsDerivedTable(sql); }
     // A statement whose ORDER BY puts missing values where the real server does: last in
     // ascending order, first in descending order.
     static QString orderedLikeTheServer(const QString &sql);
@@ -56,9 +55,27 @@ public:
     static constexpr int schemaCacheKiB = 32 * 1024;
 
 private:
-    class Prepared;
-    friend class Prepared;
-    struct Internal;
+    // Statements the server runs for itself pass the privilege checks.
+    struct Internal {
+        explicit Internal(EmbeddedBackend &b) : backend(b) { ++backend.m_internal; }
+        ~Internal() { --backend.m_internal; }
+        EmbeddedBackend &backend;
+    };
+    // A statement of the session for one run: reset and given back when it goes out of
+    // scope.
+    class Prepared {
+    public:
+        Prepared(EmbeddedBackend &b, const QString &sql) : m_backend(b), m_sql(sql), m_stmt(b.acquire(sql)) {}
+        Prepared(const Prepared &) = delete;
+        Prepared &operator=(const Prepared &) = delete;
+        ~Prepared() { m_backend.release(m_sql, m_stmt); }
+        sqlite3_stmt *get() const { return m_stmt; }
+
+    private:
+        EmbeddedBackend &m_backend;
+        const QString &m_sql;
+        sqlite3_stmt *m_stmt;
+    };
 
     sqlite3_stmt *prepare(const QString &sql);
     // A prepared statement for the text: the session's own from an earlier run (reset,
@@ -87,6 +104,7 @@ private:
     bool m_dba = false;
     int m_internal = 0;
     QSet<QString> m_schemas; // owners attached, upper case
+    QString m_confirmation;  // of the last account statement run
 
     // The statements this session has run, by their text, most recently used last. A
     // statement is authorized when it is prepared: the session forgets them all whenever

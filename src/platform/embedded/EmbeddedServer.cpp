@@ -1,8 +1,9 @@
 #include "platform/embedded/EmbeddedServer.h"
 
+#include "platform/db/AccountStatement.h"
 #include "platform/db/DbError.h"
+#include "platform/db/ServerDirectory.h"
 #include "platform/embedded/Dictionary.h"
-#include "platform/embedded/AccountNames.h"
 #include "platform/embedded/EmbeddedBackend.h"
 #include "platform/embedded/ServerErrors.h"
 #include "platform/embedded/Sqlite.h"
@@ -163,6 +164,14 @@ void EmbeddedServer::loadDemo(const QString &folder)
     session.close();
 }
 
+void EmbeddedServer::registerKind()
+{
+    db::ServerDirectory::registerKind({QLatin1String(kindName), &EmbeddedServer::isPresent, &EmbeddedServer::checkFiles,
+                                       [](const QString &folder) -> std::unique_ptr<db::Backend> {
+                                           return std::make_unique<EmbeddedBackend>(folder);
+                                       }});
+}
+
 void EmbeddedServer::setPassword(const QString &folder, const QString &user, const QString &password)
 {
     checkFiles(folder);
@@ -172,7 +181,7 @@ void EmbeddedServer::setPassword(const QString &folder, const QString &user, con
     onServerFile(path, [&] {
         SqliteFile dictionaryDb(path);
         Dictionary dictionary(dictionaryDb.handle(), QStringLiteral("main"));
-        const QString name = names::fromTyped(user);
+        const QString name = db::names::fromTyped(user);
         if (!dictionary.accountExists(name))
             throw serverError(errors::NoSuchUser, QStringLiteral("user '%1' does not exist").arg(name));
         dictionary.setPassword(name, password);

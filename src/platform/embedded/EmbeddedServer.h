@@ -9,6 +9,13 @@ namespace embedded {
 // without logging in; everything else goes through a session (EmbeddedBackend).
 class EmbeddedServer {
 public:
+    // How the servers file names the kind ("driver=embedded").
+    static constexpr const char *kindName = "embedded";
+    // Makes embedded servers known to the engine's server directory: an alias without an
+    // entry in the servers file is then an embedded server in the data folder. Called
+    // once at start by every program that serves them; calling it again changes nothing.
+    static void registerKind();
+
     static QString dictionaryPath(const QString &folder);
     static QString schemaFileName(const QString &owner);
     static bool exists(const QString &folder);

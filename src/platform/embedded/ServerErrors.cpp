@@ -4,12 +4,6 @@
 
 namespace embedded {
 
-db::DbError serverError(int code, const QString &message)
-{
-    return db::DbError(QStringLiteral("ORA-%1: %2").arg(code, 5, 10, QLatin1Char('0')).arg(message), code,
-                       QString::number(code));
-}
-
 db::DbError translateSqliteError(const QString &m, const QString &keyword, const QString &file)
 {
     using namespace errors;

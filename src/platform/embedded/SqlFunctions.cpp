@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QLocale>
+#include <QSet>
 
 #include <cmath>
 #include <sqlite3.h>
@@ -211,6 +212,25 @@ void registerServerFunctions(sqlite3 *handle)
     sqlite3_create_function_v2(handle, "upper", 1, flags, nullptr, upper, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(handle, "lower", 1, flags, nullptr, lower, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(handle, "nvl", 2, flags, nullptr, nvl, nullptr, nullptr, nullptr);
+}
+
+bool isOfferedFunction(const char *name)
+{
+    static const QSet<QByteArray> offered{
+        // aggregates and analytic functions
+        "count", "max", "min", "sum", "avg", "row_number", "rank", "dense_rank",
+        // missing values
+        "nvl", "coalesce", "ifnull", "nullif",
+        // texts
+        "lower", "upper", "length", "substr", "substring", "instr", "trim", "ltrim", "rtrim",
+        "replace", "like", "to_char",
+        // numbers
+        "abs", "round", "sign", "ceil", "ceiling", "floor", "mod", "power", "sqrt", "trunc",
+        // dates as the schema stores them
+        "date", "time", "datetime", "julianday", "strftime", "current_date", "current_time",
+        "current_timestamp",
+    };
+    return name && offered.contains(QByteArray(name).toLower());
 }
 
 } // namespace embedded

@@ -10,6 +10,11 @@ namespace embedded {
 // letter case, upper and lower over all letters, nvl.
 void registerServerFunctions(sqlite3 *handle);
 
+// Whether a login's statements may call the function of that name: those registered
+// here, the ones of SQLite's own that the real server's SQL has, and nothing that hands
+// out the engine's internals (fts3_tokenizer, load_extension and the like).
+bool isOfferedFunction(const char *name);
+
 // The pieces, for direct use and tests.
 QString oracleNumberText(double value);
 bool likeMatches(const QString &value, const QString &pattern, QChar escape = QChar());
