@@ -4,6 +4,7 @@
 #include "app/Users.h"
 #include "app/Windows.h"
 #include "platform/controls/Application.h"
+#include "platform/core/PrivateMemory.h"
 
 #include <QEvent>
 
@@ -24,6 +25,7 @@ public:
 
 int main(int argc, char *argv[])
 {
+    core::keepMemoryPrivate(); // the password cache lives in this process's memory
     controls::Application application(argc, argv);
     application.setApplicationName(QStringLiteral("Userpr"));
     Windows windows;
