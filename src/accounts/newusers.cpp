@@ -34,7 +34,7 @@ TFormNewusers::TFormNewusers(QWidget *parent) : controls::Form(parent)
     Table1->setIndexFieldNames(QStringLiteral("CUSTOMER_ID"));
     Table1->setMasterSource(DataSource1);
     Table1->setMasterFields(QStringLiteral("PERSONNEL_ID"));
-    Table1->setUpdateMode(db::Table::UpdateMode::WhereKeyOnly);
+    Table1->setUpdateMode(db::Table::UpdateMode::WhereChanged);
     Table1->addField(QStringLiteral("CUSTOMER_ID"), db::FieldType::Float);
     Table1->addField(QStringLiteral("C_USER"), db::FieldType::String, columns::UserName);
     Table1->addField(QStringLiteral("COMPANY_NAME"), db::FieldType::String, 50).setReadOnly(true);

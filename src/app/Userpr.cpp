@@ -5,6 +5,7 @@
 #include "app/Windows.h"
 #include "platform/controls/Application.h"
 #include "platform/embedded/EmbeddedServer.h"
+#include "platform/core/PrivateMemory.h"
 
 #include <QEvent>
 
@@ -25,6 +26,7 @@ public:
 
 int main(int argc, char *argv[])
 {
+    core::keepMemoryPrivate(); // the password cache lives in this process's memory
     controls::Application application(argc, argv);
     application.setApplicationName(QStringLiteral("Userpr"));
     embedded::EmbeddedServer::registerKind();

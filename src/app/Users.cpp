@@ -37,6 +37,10 @@ constexpr int labelWidth = 110;
 constexpr int controlLeft = 112;
 constexpr int rowHeight = 23;
 
+const QString grantsChangedMeanwhile = QStringLiteral(
+    "Another user changed the grants of this program in this company while the list was open. "
+    "Nothing was saved; the list now shows the grants as they are stored.");
+
 // A right-aligned label to the left of its control, which it names for assistive tools.
 void labelControl(QWidget *control, const QString &text, int x, int width = labelWidth)
 {
@@ -142,7 +146,7 @@ void TForm1::buildData()
     userprogTable->setConnection(Database1);
     userprogTable->setTableName(statements::VortalixProgTable);
     userprogTable->setIndexFieldNames(QStringLiteral("PROG_ID"));
-    userprogTable->setUpdateMode(db::Table::UpdateMode::WhereKeyOnly);
+    userprogTable->setUpdateMode(db::Table::UpdateMode::WhereChanged);
     userprogTable->setFilterCaseInsensitive(true);
     using db::FieldType;
     userprogTablePROG_ID = &userprogTable->addField(QStringLiteral("PROG_ID"), FieldType::Float);
@@ -191,6 +195,7 @@ void TForm1::buildData()
 
     QueryDelete = new db::Query(QStringLiteral("QueryDelete"), Database1, statements::MainQueryDelete, this);
     QueryAdd = new db::Query(QStringLiteral("QueryAdd"), Database1, statements::MainQueryAdd, this);
+    QueryGranted = new db::Query(QStringLiteral("QueryGranted"), Database1, statements::MainQueryGranted, this);
 
     OpenDialog1 = new QFileDialog(this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
@@ -594,6 +599,10 @@ void TForm1::SpeedButton1Click()
     if (SpeedButton1->text() == QLatin1String("Disconnect")) {
         ShowStatus(QStringLiteral("Disconnecting"));
         Database1->close();
+        // The account window works as "system" on a session of its own, which ends with
+        // the connection it was opened under.
+        FormCreateUser->hide();
+        FormCreateUser->Database1->close();
         setConnectedButtons(false);
         SpeedButton1->setText(QStringLiteral("Connect"));
         setWindowTitle(QStringLiteral("users: Disconnected"));
@@ -607,6 +616,11 @@ void TForm1::SpeedButton1Click()
             const QString server = LoginForm->ConnComboBox->currentText();
             const QString login = LoginForm->LoginEdit->text();
             const QString password = LoginForm->PasswdEdit->text();
+            // The passwords told during one login's run are not another login's to use.
+            if (QString::compare(login, m_passwordsOf, Qt::CaseInsensitive) != 0) {
+                Passwords.clear();
+                m_passwordsOf = login;
+            }
             connections::applyLogin(*Database1, server, login, password);
             connections::applyLogin(*Database2, server, login, password);
             Database1->open();
@@ -747,27 +761,57 @@ void TForm1::BitBtn1Click()
         ShowNote(QStringLiteral("Choose a company first"));
         return;
     }
-    DualListDlg->setWindowTitle(DBEdit1->text());
-    if (DualListDlg->showModal() != core::ModalResult::OK)
-        return;
     const double program = userprogTablePROG_ID->asFloat();
-    const double company = chosen.id;
-    {
-        // The new set replaces the old one as a whole, or not at all.
-        db::Transaction transaction(*Database1);
-        QueryDelete->paramByName(QStringLiteral("p_id")).setAsFloat(program);
-        QueryDelete->paramByName(QStringLiteral("d_id")).setAsFloat(company);
-        QueryDelete->execSql();
-        for (const QString &user : TDualListDlg::names(DualListDlg->DstList)) {
-            QueryAdd->paramByName(QStringLiteral("p_id")).setAsFloat(program);
-            QueryAdd->paramByName(QStringLiteral("uname")).setAsString(user);
-            QueryAdd->paramByName(QStringLiteral("d_id")).setAsFloat(company);
-            QueryAdd->execSql();
-        }
-        transaction.commit();
+    for (;;) {
+        DualListDlg->setWindowTitle(DBEdit1->text());
+        if (DualListDlg->showModal() != core::ModalResult::OK)
+            return;
+        const bool saved = ReplaceGrants(program, chosen.id, DualListDlg->grantedWhenShown(),
+                                         TDualListDlg::names(DualListDlg->DstList));
+        QueryUsers->close();
+        QueryUsers->open();
+        if (saved)
+            return;
+        // The dialog opens again over the grants as they are stored now.
+        controls::Messages::warning(grantsChangedMeanwhile);
     }
-    QueryUsers->close();
-    QueryUsers->open();
+}
+
+bool TForm1::ReplaceGrants(double program, double company, const QStringList &read, const QStringList &granted)
+{
+    // The new set replaces the old one as a whole, or not at all, and only when the set
+    // it replaces is the one the dialog showed: another administrator's grant or revoke
+    // made while the dialog was open is never undone behind their back.
+    db::Transaction transaction(*Database1);
+    QueryGranted->paramByName(QStringLiteral("p_id")).setAsFloat(program);
+    QueryGranted->paramByName(QStringLiteral("d_id")).setAsFloat(company);
+    QueryGranted->open();
+    QStringList stored;
+    stored.reserve(QueryGranted->recordCount());
+    const db::Field &name = QueryGranted->field(0);
+    for (QueryGranted->first(); !QueryGranted->eof(); QueryGranted->next())
+        stored.append(name.asString());
+    QueryGranted->close();
+    QStringList shown = read;
+    shown.sort();
+    stored.sort();
+    if (stored != shown)
+        return false;
+    QueryDelete->paramByName(QStringLiteral("p_id")).setAsFloat(program);
+    QueryDelete->paramByName(QStringLiteral("d_id")).setAsFloat(company);
+    QueryDelete->execSql();
+    // A grant made or taken away between the reading above and the delete (a server
+    // that lets another session commit in between) shows in the rows the delete met.
+    if (QueryDelete->rowsAffected() != stored.size())
+        return false;
+    for (const QString &user : granted) {
+        QueryAdd->paramByName(QStringLiteral("p_id")).setAsFloat(program);
+        QueryAdd->paramByName(QStringLiteral("uname")).setAsString(user);
+        QueryAdd->paramByName(QStringLiteral("d_id")).setAsFloat(company);
+        QueryAdd->execSql();
+    }
+    transaction.commit();
+    return true;
 }
 
 void TForm1::BitBtn2Click()

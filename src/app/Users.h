@@ -83,6 +83,7 @@ public:
     db::Query *QueryDBusers = nullptr;
     db::Query *QueryDelete = nullptr;
     db::Query *QueryAdd = nullptr;
+    db::Query *QueryGranted = nullptr;
     QFileDialog *OpenDialog1 = nullptr;
 
     // Operations the other windows use
@@ -148,6 +149,9 @@ private:
     void SpeedButton3Click();
     void SpeedButtonFilterClick();
     void BitBtn1Click();
+    // Replaces the grants of a program in a company by the names granted, when the
+    // grants stored are still those read; false, writing nothing, when they are not.
+    bool ReplaceGrants(double program, double company, const QStringList &read, const QStringList &granted);
     void BitBtn2Click();
     void DBImage1Click();
     void DBComboBox1Exit();
@@ -155,6 +159,7 @@ private:
     void registerActed();
 
     core::StringList Passwords;
+    QString m_passwordsOf; // the login whose run the cached passwords belong to
     core::StringList ServerUsers;
     QSet<QString> m_serverUserKeys; // the names of ServerUsers, case folded
     controls::FieldLink m_registerWatch;

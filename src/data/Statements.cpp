@@ -12,6 +12,8 @@ const QStringList MainQueryDelete = {QStringLiteral(
     "delete from vortalix.user_prog_db where vortalix_prog_id=:p_id and database_id=:d_id")};
 const QStringList MainQueryAdd = {QStringLiteral(
     "insert into vortalix.user_prog_db(username,vortalix_prog_id,database_id) values (:uname,:p_id,:d_id)")};
+const QStringList MainQueryGranted = {QStringLiteral(
+    "select username from vortalix.user_prog_db where vortalix_prog_id=:p_id and database_id=:d_id")};
 
 const QStringList gruserQuery = {QStringLiteral(
     "select * from user_list_db where vortalix_prog_id=:p_id and db_name=:d_name")};
@@ -68,6 +70,7 @@ const QList<CatalogueEntry> &catalogue()
         {QStringLiteral("TForm1"), QStringLiteral("QueryDBusers"), &QueryDBusers},
         {QStringLiteral("TForm1"), QStringLiteral("QueryDelete"), &MainQueryDelete},
         {QStringLiteral("TForm1"), QStringLiteral("QueryAdd"), &MainQueryAdd},
+        {QStringLiteral("TForm1"), QStringLiteral("QueryGranted"), &MainQueryGranted},
         {QStringLiteral("TDualListDlg"), QStringLiteral("gruserQuery"), &gruserQuery},
         {QStringLiteral("TDualListDlg"), QStringLiteral("userQuery"), &userQuery},
         {QStringLiteral("TFormProg"), QStringLiteral("QueryuserProg"), &QueryuserProg},

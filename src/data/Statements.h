@@ -17,6 +17,8 @@ extern const QStringList Query2;
 extern const QStringList QueryDBusers;
 extern const QStringList MainQueryDelete;
 extern const QStringList MainQueryAdd;
+// The grants of one program in one company as stored now, read inside the replacement.
+extern const QStringList MainQueryGranted;
 
 // Users of one program
 extern const QStringList gruserQuery;

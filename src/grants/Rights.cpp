@@ -189,6 +189,7 @@ void TDualListDlg::FormShow()
     const QString company = Form1->chosenCompany().name;
     const double program = Form1->userprogTablePROG_ID->asFloat();
     DstList->clear();
+    m_grantedWhenShown.clear();
     gruserQuery->paramByName(QStringLiteral("d_name")).setAsString(company);
     gruserQuery->paramByName(QStringLiteral("p_id")).setAsFloat(program);
     gruserQuery->open();
@@ -199,6 +200,7 @@ void TDualListDlg::FormShow()
         granted.append(grantee.asString());
     gruserQuery->close();
     DstList->addItems(granted);
+    m_grantedWhenShown = granted;
 
     userQuery->close();
     userQuery->paramByName(QStringLiteral("d_name")).setAsString(company);

@@ -36,6 +36,8 @@ public:
 
     // The names of a list, top to bottom.
     static QStringList names(const QListWidget *list);
+    // The users granted the program when the dialog read its lists.
+    const QStringList &grantedWhenShown() const { return m_grantedWhenShown; }
     // The colour a name is drawn in: the selection's, or greyed when the server has no
     // account of that name.
     QColor textColour(const QString &name, bool selected, const QPalette &palette) const;
@@ -58,6 +60,8 @@ private:
     void SrcListDrawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
     void DstListDrawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
     void drawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
+
+    QStringList m_grantedWhenShown;
 };
 
 extern TDualListDlg *DualListDlg;

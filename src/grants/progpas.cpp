@@ -545,7 +545,8 @@ bool TFormProg::reloadWhenOutdated(const QString &nothingDone)
     return true;
 }
 
-void TFormProg::writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &nothingDone)
+void TFormProg::writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &nothingDone,
+                         const QString &doneBefore)
 {
     if (Edit1->text().isEmpty() || !list->active() || list->isEmpty())
         return;
@@ -555,7 +556,10 @@ void TFormProg::writeOne(db::Query *list, const db::Field *id, db::Query *statem
     statement->paramByName(QStringLiteral("prog_id")).setAsFloat(id->asFloat());
     statement->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
     runWrite(statement);
+    const bool touchedNothing = statement->rowsAffected() == 0;
     ReopenAtBookmarks();
+    if (touchedNothing && !doneBefore.isEmpty())
+        note(doneBefore);
 }
 
 void TFormProg::ExcludeBtnClick()
@@ -566,7 +570,8 @@ void TFormProg::ExcludeBtnClick()
 void TFormProg::IncludeBtnClick()
 {
     writeOne(QueryuserProg, QueryuserProgVORTALIX_PROG_ID, QueryDelete,
-             QStringLiteral("The lists were read again; nothing was revoked"));
+             QStringLiteral("The lists were read again; nothing was revoked"),
+             QStringLiteral("Another user had revoked this grant already; the lists were read again"));
 }
 
 void TFormProg::BitBtn1Click()

@@ -99,7 +99,11 @@ private:
     // whether the lists were outdated.
     bool reloadWhenOutdated(const QString &nothingDone);
     // Grants or revokes the program the list stands on (its number in `id`).
-    void writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &nothingDone);
+    // Grants or revokes the program of the list's current row. nothingDone is the note
+    // when the lists were outdated, doneBefore when the statement found the change made
+    // already (another user's revoke).
+    void writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &nothingDone,
+                  const QString &doneBefore = QString());
 
     void FormShow();
     void FormHide();

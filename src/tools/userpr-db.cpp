@@ -1,6 +1,7 @@
 // userpr-db: the embedded server's console. Creates a server, loads the demonstration
 // data, sets passwords and runs statements as a login, like a server's own SQL prompt.
 
+#include "platform/core/PrivateMemory.h"
 #include "platform/db/AccountStatement.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
@@ -241,6 +242,7 @@ int runSql(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
+    core::keepMemoryPrivate(); // passwords pass through this process's memory
     QCoreApplication app(argc, argv);
     embedded::EmbeddedServer::registerKind();
     QStringList args = app.arguments().mid(1);

@@ -160,6 +160,7 @@ private slots:
     void wrongPasswordAnsweredNoAndYes();
     void aScanStopsAtAnUnreachableServer();
     void aWindowThatCannotBeFilledKeepsNoSession();
+    void disconnectEndsTheAccountSession();
     void refusedUserNamesReachNoStatement();
     void aRefusedNameIsRefusedOnceForAllDatabases();
     void aFailedOwnerLoginLeavesTheWindowAsSystem();
@@ -619,6 +620,30 @@ void TestAccounts::aWindowThatCannotBeFilledKeepsNoSession()
     QVERIFY(!FormCreateUser->isVisible());
     QVERIFY(!FormCreateUser->Database1->connected());
     QVERIFY(!FormCreateUser->Query1->active());
+}
+
+void TestAccounts::disconnectEndsTheAccountSession()
+{
+    MainWindowFixture f;
+    f.connectAs(QStringLiteral("manager"), QStringLiteral("system"));
+    Form1->SpeedButtonUSR->click(); // system's password is known from the login
+    QVERIFY(FormCreateUser->isVisible());
+    QVERIFY(FormCreateUser->Database1->connected());
+    Form1->SpeedButton1->click(); // Disconnect
+    QVERIFY(!FormCreateUser->isVisible());
+    QVERIFY(!FormCreateUser->Database1->connected());
+    // Another login does not inherit the passwords told under the one before.
+    f.connectAs();
+    f.messages.answer({false}); // "Wrong password! Try again?" after the prompt is cancelled
+    testsupport::ModalDriver driver;
+    QString asked;
+    driver.then([&](QWidget *) {
+        asked = LoginForm->Label4->text();
+        LoginForm->BitBtn2->click();
+    });
+    Form1->SpeedButtonUSR->click();
+    QCOMPARE(asked, QStringLiteral("Provide password for system"));
+    QVERIFY(!FormCreateUser->Database1->connected());
 }
 
 void TestAccounts::refusedUserNamesReachNoStatement()

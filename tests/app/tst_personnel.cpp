@@ -52,6 +52,7 @@ private slots:
     void choosingAnotherPersonSavesFirst();
     void aPersonWithoutACustomerRowGetsOne();
     void escapeLeavesThroughTheCloseButton();
+    void aRefusedSaveStillCloses_data();
     void aRefusedSaveStillCloses();
     void aNameSetByAnAssistiveToolIsSaved();
     void aFailedShowingLeavesNothingOpen();
@@ -174,21 +175,35 @@ void TestPersonnel::escapeLeavesThroughTheCloseButton()
     QCOMPARE(storedUser(f, 105), QStringLiteral("LLEPP"));
 }
 
+void TestPersonnel::aRefusedSaveStillCloses_data()
+{
+    QTest::addColumn<QString>("other"); // what another administrator does while the name is typed
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("the row deleted") << QStringLiteral("delete from customer where customer_id = 107")
+                                     << QStringLiteral("(no row)");
+    QTest::newRow("another name linked") << QStringLiteral("update customer set c_user = 'ANNEI' where customer_id = 107")
+                                         << QStringLiteral("ANNEI");
+}
+
 void TestPersonnel::aRefusedSaveStillCloses()
 {
+    QFETCH(QString, other);
+    QFETCH(QString, stored);
     MainWindowFixture f;
     f.connectAs();
     const core::ModalResult result = personnel([&] {
         choosePerson(QStringLiteral("Anne Ilves"));
         type(QStringLiteral("ailves"));
-        f.servers.connect()->backend().execute(QStringLiteral("delete from customer where customer_id = 107"), {});
+        f.servers.connect()->backend().execute(other, {});
         FormNewusers->BitBtn1->click();
     });
     QCOMPARE(result, core::ModalResult::OK);
     QVERIFY(!FormNewusers->Posted);
-    QCOMPARE(f.messages.texts(MessageKind::Error).size(), 1);
+    const QStringList errors = f.messages.texts(MessageKind::Error);
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().contains(QLatin1String("changed or deleted by another user")), qPrintable(errors.first()));
     QVERIFY(!FormNewusers->Table1->active());
-    QCOMPARE(storedUser(f, 107), QStringLiteral("(no row)"));
+    QCOMPARE(storedUser(f, 107), stored);
 }
 
 void TestPersonnel::aNameSetByAnAssistiveToolIsSaved()

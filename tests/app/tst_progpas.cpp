@@ -768,6 +768,17 @@ void TestProgPas::aFailingWriteShowsWhatTheDatabaseHolds()
     QVERIFY(!available().contains(QStringLiteral("Cash desk")));
     QCOMPARE(buttons(), (Buttons{true, true, true}));
 
+    // A revoke of a grant another session revoked already says so and shows the lists anew.
+    f.messages.clear();
+    clickRow(FormProg->DBGrid2, QStringLiteral("Loan schedule"));
+    execute(f, QStringLiteral("delete from user_prog_db where username = 'MARI' and vortalix_prog_id = 2 and database_id = 1"));
+    FormProg->IncludeBtn->click();
+    QVERIFY(f.messages.entries().isEmpty());
+    QVERIFY(!granted().contains(QStringLiteral("Loan schedule")));
+    QVERIFY(available().contains(QStringLiteral("Loan schedule")));
+    QVERIFY2(FormProg->LabelStatus->text().contains(QLatin1String("Another user had revoked this grant")),
+             qPrintable(FormProg->LabelStatus->text()));
+
     // A copy into a company that was taken away meanwhile writes nothing.
     f.messages.clear();
     execute(f, QStringLiteral("delete from user_prog_db where database_id = 10"));

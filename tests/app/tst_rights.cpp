@@ -83,6 +83,8 @@ private slots:
     void okReplacesTheGrants();
     void anEmptyRightListDeletesThemAll();
     void aFailingInsertLeavesTheGrantsAsTheyWere();
+    void okOverAnotherUsersChangeWritesNothing_data();
+    void okOverAnotherUsersChangeWritesNothing();
     void aUserWithoutADealerRoleLeavesForGood();
     void noDialogWithoutAStoredProgramOrACompany();
     void aListThatCannotBeFilledOffersNoOk();
@@ -334,6 +336,57 @@ void TestRights::aFailingInsertLeavesTheGrantsAsTheyWere()
     QCOMPARE(stored(f, 1, 1), before);
     QVERIFY(!Form1->Database1->inTransaction());
     QCOMPARE(MainWindowFixture::gridUsers().size(), before.size());
+}
+
+void TestRights::okOverAnotherUsersChangeWritesNothing_data()
+{
+    QTest::addColumn<QString>("other"); // what another administrator does while the dialog is open
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("a grant added") << QStringLiteral("insert into user_prog_db (username,vortalix_prog_id,database_id,ordinal) "
+                                                     "values ('ANNE',1,1,0)")
+                                   << QStringList{"ANNE", "JAAN", "KATRIN", "MARI", "OLDUSER"};
+    QTest::newRow("a grant revoked") << QStringLiteral("delete from user_prog_db where username = 'JAAN' and vortalix_prog_id = 1 "
+                                                       "and database_id = 1")
+                                     << QStringList{"KATRIN", "MARI", "OLDUSER"};
+    QTest::newRow("one added, one revoked")
+        << QStringLiteral("update user_prog_db set username = 'ANNE' where username = 'JAAN' and vortalix_prog_id = 1 "
+                          "and database_id = 1")
+        << QStringList{"ANNE", "KATRIN", "MARI", "OLDUSER"};
+}
+
+void TestRights::okOverAnotherUsersChangeWritesNothing()
+{
+    QFETCH(QString, other);
+    QFETCH(QStringList, after);
+    MainWindowFixture f;
+    f.connectAs();
+    testsupport::ModalDriver driver;
+    driver.then([&](QWidget *) {
+        f.servers.connect()->backend().execute(other, {});
+        DualListDlg->OKBtn->click(); // nothing moved
+    });
+    QStringList reread;
+    driver.then([&](QWidget *) {
+        // The dialog opens again over the grants as stored now; its OK then saves.
+        reread = right();
+        select(DualListDlg->DstList, {QStringLiteral("OLDUSER")});
+        DualListDlg->ExcludeBtn->click();
+        DualListDlg->OKBtn->click();
+    });
+    Form1->BitBtn1->click();
+    QCOMPARE(driver.pending(), 0);
+    const QStringList warnings = f.messages.texts(MessageKind::Warning);
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY2(warnings.first().contains(QLatin1String("Another user changed the grants of this program in this company")),
+             qPrintable(warnings.first()));
+    reread.sort();
+    QCOMPARE(reread, after);
+    after.removeAll(QStringLiteral("OLDUSER"));
+    QStringList now = stored(f, 1, 1);
+    now.sort();
+    QCOMPARE(now, after);
+    QCOMPARE(MainWindowFixture::gridUsers(), after);
+    QVERIFY(!Form1->Database1->inTransaction());
 }
 
 void TestRights::aUserWithoutADealerRoleLeavesForGood()

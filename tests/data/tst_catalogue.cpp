@@ -32,6 +32,7 @@ QHash<QString, Use> uses()
         {QStringLiteral("TForm1.QueryDBusers"), {owner, {}, {"USERNAME"}, 14}},
         {QStringLiteral("TForm1.QueryDelete"), {owner, {{"p_id", 1.0}, {"d_id", 1.0}}, {}, 4}},
         {QStringLiteral("TForm1.QueryAdd"), {owner, {{"uname", "NEWUSER"}, {"p_id", 1.0}, {"d_id", 1.0}}, {}, 1}},
+        {QStringLiteral("TForm1.QueryGranted"), {owner, {{"p_id", 1.0}, {"d_id", 1.0}}, {"USERNAME"}, 4}},
         {QStringLiteral("TDualListDlg.gruserQuery"), {owner, {{"p_id", 1.0}, {"d_name", "VORTA"}}, {"USERNAME"}, 4}},
         {QStringLiteral("TDualListDlg.userQuery"), {owner, {{"p_id", 1.0}, {"d_name", "VORTA"}}, {"USERNAME"}, 8}},
         {QStringLiteral("TFormProg.QueryuserProg"),

@@ -87,7 +87,8 @@ private slots:
     void anInsertedRowGetsItsKeyFromTheServer();
     void aRefusedPostStaysInItsState();
     void requiredAndRangeChecks();
-    void keyOnlyUpdatesOverwriteOtherChanges();
+    void anUpdateNamesTheValuesItReplaces_data();
+    void anUpdateNamesTheValuesItReplaces();
     void allValuesUpdatesRefuseOtherChanges();
     void allValuesNameTheRowByEveryOldValue_data();
     void allValuesNameTheRowByEveryOldValue();
@@ -272,22 +273,41 @@ void TestDataSet::requiredAndRangeChecks()
     t->cancel();
 }
 
-void TestDataSet::keyOnlyUpdatesOverwriteOtherChanges()
+void TestDataSet::anUpdateNamesTheValuesItReplaces_data()
 {
+    QTest::addColumn<QString>("other");  // what another connection changes after the read
+    QTest::addColumn<QString>("stored"); // name/author of program 1 after the post
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("nothing") << QString() << QStringLiteral("Mine/Tamm") << false;
+    QTest::newRow("another column") << QStringLiteral("prog_author = 'Other'") << QStringLiteral("Mine/Other") << false;
+    QTest::newRow("the same column") << QStringLiteral("prog_name = 'Theirs'") << QStringLiteral("Theirs/Tamm") << true;
+    QTest::newRow("the same column, emptied") << QStringLiteral("prog_name = null") << QStringLiteral("/Tamm") << true;
+}
+
+void TestDataSet::anUpdateNamesTheValuesItReplaces()
+{
+    QFETCH(QString, other);
+    QFETCH(QString, stored);
+    QFETCH(bool, refused);
     TempServers servers;
     auto a = servers.connect();
     auto b = servers.connect();
     auto t = programs(*a);
-    t->setUpdateMode(Table::UpdateMode::WhereKeyOnly);
+    t->setUpdateMode(Table::UpdateMode::WhereChanged);
     t->open();
-    b->backend().execute(QStringLiteral("update vortalix_prog set prog_author = 'Other' where prog_id = 1"), {});
+    if (!other.isEmpty())
+        b->backend().execute(QStringLiteral("update vortalix_prog set %1 where prog_id = 1").arg(other), {});
     t->edit();
     t->fieldByName(QStringLiteral("PROG_NAME")).setAsString(QStringLiteral("Mine"));
-    t->post();
-    // Only the changed column is written; the other connection's change stays.
-    QCOMPARE(testsupport::column(*b, QStringLiteral("select prog_name || '/' || prog_author from vortalix_prog where prog_id = 1")),
-             QStringList{QStringLiteral("Mine/Other")});
-    QCOMPARE(t->fieldByName(QStringLiteral("PROG_AUTHOR")).asString(), QStringLiteral("Other")); // read back
+    const QString error = errorOf([&] { t->post(); });
+    QCOMPARE(error.contains(QLatin1String("changed or deleted by another user")), refused);
+    QCOMPARE(t->state(), refused ? DataSetState::Edit : DataSetState::Browse);
+    // Only the changed column is written, and never over another user's value of it.
+    QCOMPARE(testsupport::column(*b, QStringLiteral("select nvl(prog_name, '') || '/' || prog_author from vortalix_prog "
+                                                    "where prog_id = 1")),
+             QStringList{stored});
+    if (!refused)
+        QCOMPARE(t->fieldByName(QStringLiteral("PROG_AUTHOR")).asString(), stored.section(QLatin1Char('/'), 1)); // read back
 }
 
 void TestDataSet::allValuesUpdatesRefuseOtherChanges()
@@ -387,7 +407,7 @@ void TestDataSet::deletingARowAnotherConnectionDeleted()
     TempServers servers;
     auto a = servers.connect();
     auto b = servers.connect();
-    for (Table::UpdateMode mode : {Table::UpdateMode::WhereKeyOnly, Table::UpdateMode::WhereAll}) {
+    for (Table::UpdateMode mode : {Table::UpdateMode::WhereChanged, Table::UpdateMode::WhereAll}) {
         auto t = programs(*a);
         t->setUpdateMode(mode);
         t->open();

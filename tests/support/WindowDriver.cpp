@@ -96,6 +96,10 @@ void ModalDriver::tick()
     m_handled.append(modal);
     const Action action = m_actions.takeFirst();
     action(modal);
+    // A window closed by its action may be shown again before the next tick: that is a
+    // new showing, for the next action.
+    if (m_busy && !m_busy->isVisible())
+        m_busy = nullptr;
 }
 
 void screenshot(QWidget *widget, const QString &name)

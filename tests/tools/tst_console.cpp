@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -43,6 +44,8 @@ private slots:
     void aFailedLoginStopsTheRun();
     void systemKeepsAccounts();
     void passwd();
+    void noCoreDumpHoldsAPassword_data();
+    void noCoreDumpHoldsAPassword();
 };
 
 void TestConsole::initCreatesAServerOnce()
@@ -185,6 +188,38 @@ void TestConsole::passwd()
     QCOMPARE(r.out, QStringLiteral("OK\n1\n"));
     QCOMPARE(console({QStringLiteral("passwd"), QStringLiteral("LIVE"), QStringLiteral("ghost")}, QStringLiteral("x\n")).code, 1);
     QCOMPARE(console({QStringLiteral("passwd"), QStringLiteral("LIVE"), QStringLiteral("mari")}, QString()).code, 1);
+}
+
+void TestConsole::noCoreDumpHoldsAPassword_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    // The console waiting for the password line; the main program waiting for its user.
+    QTest::newRow("userpr-db") << qEnvironmentVariable("USERPR_DB") << QStringList{"sql", "LIVE", "vortalix"};
+    QTest::newRow("Userpr") << qEnvironmentVariable("USERPR_APP") << QStringList{};
+}
+
+void TestConsole::noCoreDumpHoldsAPassword()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    TempServers servers;
+    QProcess p;
+    p.start(program, args);
+    QVERIFY(p.waitForStarted());
+    QFile limits(QStringLiteral("/proc/%1/limits").arg(p.processId()));
+    auto coreLimit = [&] {
+        if (!limits.open(QIODevice::ReadOnly))
+            return QString();
+        const QString text = QString::fromLatin1(limits.readAll());
+        limits.close();
+        const qsizetype at = text.indexOf(QLatin1String("Max core file size"));
+        return at < 0 ? QString() : text.mid(at).section(QLatin1Char('\n'), 0, 0).simplified();
+    };
+    // The program sets it first thing; until then the limit is the one it inherited.
+    QTRY_COMPARE_WITH_TIMEOUT(coreLimit(), QStringLiteral("Max core file size 0 0 bytes"), 20000);
+    p.kill();
+    p.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestConsole)

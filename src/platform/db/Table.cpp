@@ -134,7 +134,7 @@ int Table::sortedPosition(const Row &row, int currentIndex) const
     return int(rows.size());
 }
 
-QString Table::whereClause(const Row &old, BoundParams &params) const
+QString Table::whereClause(const Row &old, BoundParams &params, const QList<int> &changed) const
 {
     QStringList terms;
     auto term = [&](int c) {
@@ -152,12 +152,17 @@ QString Table::whereClause(const Row &old, BoundParams &params) const
             params.append({p, old.value(c)});
         }
     };
-    if (m_updateMode == UpdateMode::WhereKeyOnly) {
+    if (m_updateMode == UpdateMode::WhereChanged) {
         const QList<int> cols = identityColumns();
         if (cols.isEmpty())
             throw DbError(QStringLiteral("The table %1 has no key to name its rows by").arg(m_tableName));
         for (int c : cols)
             term(c);
+        // The values an update replaces must still be the ones read.
+        for (int c : changed) {
+            if (!cols.contains(c) && columns().at(c).type != FieldType::Memo)
+                term(c);
+        }
     } else {
         // Long texts cannot be compared by the server; they take no part in the test.
         for (int c = 0; c < columns().size(); ++c) {
@@ -228,6 +233,7 @@ void Table::applyInsert(Row &row)
 void Table::applyUpdate(const Row &old, Row &row)
 {
     QStringList sets;
+    QList<int> changed;
     BoundParams params;
     for (int c = 0; c < columns().size(); ++c) {
         if (Row::same(old, c, row, c))
@@ -235,10 +241,11 @@ void Table::applyUpdate(const Row &old, Row &row)
         const QString p = QStringLiteral("new%1").arg(c);
         sets.append(QStringLiteral("%1 = :%2").arg(columns().at(c).name, p));
         params.append({p, row.value(c)});
+        changed.append(c);
     }
     if (sets.isEmpty())
         return;
-    const QString where = whereClause(old, params);
+    const QString where = whereClause(old, params, changed);
     const qint64 n = backend().execute(QStringLiteral("update %1 set %2 where %3")
                                            .arg(m_tableName, sets.join(QStringLiteral(", ")), where),
                                        params);

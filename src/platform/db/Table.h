@@ -5,14 +5,17 @@
 
 namespace db {
 
-// One database table in the order of its key. Posts and deletes write the table at once;
-// they name the row by its key alone or by all its old values, and a statement that
-// finds no row (another connection changed or deleted it) fails and saves nothing.
+// One database table in the order of its key. Posts and deletes write the table at once.
+// An update writes only the columns that changed and names the row by its key and the
+// old values of those columns, or by all its old values; a delete names it by its key
+// alone, or by all its old values. A statement that finds no row (another connection
+// changed or deleted it) fails and saves nothing, so another user's change of the same
+// value is never overwritten unseen.
 // With a master data source it holds the rows whose key equals the master's column.
 class Table : public DataSet {
     Q_OBJECT
 public:
-    enum class UpdateMode { WhereKeyOnly, WhereAll };
+    enum class UpdateMode { WhereChanged, WhereAll };
 
     explicit Table(QObject *parent = nullptr);
 
@@ -59,13 +62,13 @@ private:
     QStringList keyNames() const;
     QString selectList() const;
     QVariant masterValue() const;
-    QString whereClause(const Row &old, BoundParams &params) const;
+    QString whereClause(const Row &old, BoundParams &params, const QList<int> &changed = {}) const;
     Row readBack(const QList<QVariant> &keyValues) const;
     Backend &backend() const;
 
     QString m_tableName;
     QString m_indexFieldNames;
-    UpdateMode m_updateMode = UpdateMode::WhereKeyOnly;
+    UpdateMode m_updateMode = UpdateMode::WhereChanged;
     QString m_masterFields;
     MasterLink m_master{*this};
     QVariant m_openedWithMaster;
