@@ -4,8 +4,8 @@
 #include "app/Users.h"
 #include "app/Windows.h"
 #include "platform/controls/Application.h"
-#include "platform/embedded/EmbeddedServer.h"
 #include "platform/core/PrivateMemory.h"
+#include "platform/embedded/EmbeddedServer.h"
 
 #include <QEvent>
 
