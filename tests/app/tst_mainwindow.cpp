@@ -35,6 +35,8 @@ private slots:
     void aFreshStart();
     void connectingWithTheDemoLogin();
     void aWrongPasswordIsAnInvalidLogin();
+    void anInvalidLoginSaysWhy_data();
+    void anInvalidLoginSaysWhy();
     void anEmptyPasswordRemovesThePasswordLines();
     void aCancelledLoginChangesNothing();
     void disconnectingAndConnectingAgain();
@@ -138,6 +140,36 @@ void TestMainWindow::aWrongPasswordIsAnInvalidLogin()
     f.connectAs(QStringLiteral("lumivar"), QStringLiteral("vortalix"), QStringLiteral("NOSUCH"));
     QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("Invalid login")});
     QVERIFY(!QDir(f.servers.serverFolder(QStringLiteral("NOSUCH"))).exists());
+}
+
+void TestMainWindow::anInvalidLoginSaysWhy_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("reason"); // the words of the engine or the server, under "Invalid login"
+    QTest::newRow("wrong password") << "LIVE" << "wrong"
+                                    << (testsupport::TempServers::onPostgreSql() ? "password authentication failed" : "ORA-01017");
+    QTest::newRow("alias not configured") << "NOSUCH" << "lumivar" << "is not known";
+    QTest::newRow("no such folder") << "GONE" << "lumivar" << "there is no embedded server in";
+    QTest::newRow("server down") << "DOWN" << "lumivar" << "Connection refused";
+}
+
+void TestMainWindow::anInvalidLoginSaysWhy()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, password);
+    QFETCH(QString, reason);
+    MainWindowFixture f;
+    QFile file(f.servers.serversFile());
+    const QString configured = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    f.servers.writeServersFile(configured + QStringLiteral("\n[GONE]\ndriver=embedded\nfolder=%1/gone\n"
+                                                           "[DOWN]\ndriver=QPSQL\nhost=127.0.0.1\nport=1\ndatabase=vortalix\n")
+                                                .arg(f.servers.dataFolder()));
+    f.connectAs(password, QStringLiteral("vortalix"), server);
+    QCOMPARE(f.messages.entries().size(), 1);
+    QCOMPARE(f.messages.entries().first().text, QStringLiteral("Invalid login"));
+    QVERIFY2(f.messages.entries().first().detail.contains(reason), qPrintable(f.messages.entries().first().detail));
+    QVERIFY(!f.messages.entries().first().detail.contains(password));
 }
 
 void TestMainWindow::anEmptyPasswordRemovesThePasswordLines()

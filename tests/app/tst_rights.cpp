@@ -206,10 +206,29 @@ void TestRights::namesWithoutAnAccountAreGreyed()
     f.connectAs();
     grantDialog([] {
         const QPalette palette = DualListDlg->DstList->palette();
-        const QColor greyed = palette.color(QPalette::Disabled, QPalette::WindowText);
+        const QColor greyed = DualListDlg->textColour(QStringLiteral("OLDUSER"), false, palette);
         const QColor normal = palette.color(QPalette::Active, QPalette::WindowText);
-        QVERIFY(greyed != normal);
-        QCOMPARE(DualListDlg->textColour(QStringLiteral("OLDUSER"), false, palette), greyed);
+        // Grey, yet readable on the list: a contrast of at least 3:1, less than the names' own.
+        auto contrast = [&](const QColor &c) {
+            auto lum = [](const QColor &x) {
+                auto ch = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+                return 0.2126 * ch(x.redF()) + 0.7152 * ch(x.greenF()) + 0.0722 * ch(x.blueF());
+            };
+            const double a = lum(c), b = lum(palette.color(QPalette::Base));
+            return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+        };
+        QVERIFY2(contrast(greyed) >= 3.0, qPrintable(QString::number(contrast(greyed))));
+        QVERIFY(contrast(greyed) < contrast(normal) - 1);
+        // A screen reader tells the greyed names apart.
+        auto description = [](const QString &name) {
+            QAccessibleInterface *list = QAccessible::queryAccessibleInterface(DualListDlg->DstList);
+            for (int i = 0; i < list->childCount(); ++i)
+                if (list->child(i)->text(QAccessible::Name) == name)
+                    return list->child(i)->text(QAccessible::Description);
+            return QStringLiteral("(not listed)");
+        };
+        QCOMPARE(description(QStringLiteral("OLDUSER")), QStringLiteral("no account on the server"));
+        QCOMPARE(description(QStringLiteral("MARI")), QString());
         QCOMPARE(DualListDlg->textColour(QStringLiteral("MARI"), false, palette), normal);
         QCOMPARE(DualListDlg->textColour(QStringLiteral("mari"), false, palette), normal);
         QCOMPARE(DualListDlg->textColour(QStringLiteral("OLDUSER"), true, palette), palette.color(QPalette::HighlightedText));
@@ -236,7 +255,7 @@ void TestRights::theGreyingFollowsTheAccountsLastRead()
     MainWindowFixture f;
     f.connectAs();
     const QPalette palette = DualListDlg->DstList->palette();
-    const QColor greyed = palette.color(QPalette::Disabled, QPalette::WindowText);
+    const QColor greyed = DualListDlg->textColour(QStringLiteral("OLDUSER"), false, palette); // never an account
     const QColor normal = palette.color(QPalette::Active, QPalette::WindowText);
     f.servers.connect(QStringLiteral("system"), QStringLiteral("manager"))
         ->backend()

@@ -82,6 +82,10 @@ private slots:
     void anUpperCaseEditStoresCapitals();
     void lookupControlsKeyTheirRows();
     void aGridEditsInPlace();
+    void tabLeavesAGrid_data();
+    void tabLeavesAGrid();
+    void enterTakesTheQuestionsDefault_data();
+    void enterTakesTheQuestionsDefault();
     void aGridStartsAndDropsNewRows();
     void typingIntoAnyRowWritesThatRow();
     void aSaveTakesTheTextOfAnOpenCell();
@@ -204,6 +208,56 @@ void TestControls::aGridEditsInPlace()
              QStringList{QStringLiteral("FONDID2")});
     grid->setReadOnly(true);
     QVERIFY(!(grid->model()->flags(grid->model()->index(1, 1)) & Qt::ItemIsEditable));
+}
+
+void TestControls::tabLeavesAGrid_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("fromAnOpenCell"); // Tab in the row's last open cell
+    QTest::newRow("read-only") << true << false;
+    QTest::newRow("edited in place") << false << false;
+    QTest::newRow("from the last cell being typed") << false << true;
+}
+
+void TestControls::tabLeavesAGrid()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(bool, fromAnOpenCell);
+    Companies fixture;
+    Window w;
+    auto *grid = new DBGrid(&w.widget);
+    auto *next = new QLineEdit(&w.widget);
+    grid->setDataSource(&fixture.source);
+    grid->setReadOnly(readOnly);
+    w.show();
+    grid->setFocus();
+    QTRY_VERIFY(grid->hasFocus());
+    const int last = grid->model()->columnCount() - 1;
+    grid->setCurrentIndex(grid->model()->index(0, fromAnOpenCell ? last : 0));
+    if (fromAnOpenCell)
+        QTest::keyClick(grid, Qt::Key_F2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_VERIFY(next->hasFocus());
+    QTest::keyClick(next, Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY(grid->hasFocus());
+    QTest::keyClick(grid, Qt::Key_Down); // the arrows move inside
+    QCOMPARE(fixture.t->recNo(), 1);
+}
+
+void TestControls::enterTakesTheQuestionsDefault_data()
+{
+    QTest::addColumn<bool>("yesByDefault");
+    QTest::newRow("a question") << true;
+    QTest::newRow("a question whose Yes destroys") << false;
+}
+
+void TestControls::enterTakesTheQuestionsDefault()
+{
+    QFETCH(bool, yesByDefault);
+    testsupport::ModalDriver driver;
+    driver.then([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
+    QCOMPARE(Messages::askYesNo(QStringLiteral("Delete record?"), yesByDefault ? Messages::Default::Yes : Messages::Default::No),
+             yesByDefault);
 }
 
 void TestControls::aGridStartsAndDropsNewRows()

@@ -9,9 +9,9 @@ namespace testsupport {
 
 MessageLog::MessageLog()
 {
-    controls::Messages::setResponder([this](controls::MessageKind kind, const QString &text) {
-        m_entries.append({kind, text});
-        if (kind != controls::MessageKind::Question)
+    controls::Messages::setResponder([this](const controls::Message &message) {
+        m_entries.append(message);
+        if (message.kind != controls::MessageKind::Question)
             return true;
         return m_answers.isEmpty() ? true : m_answers.takeFirst();
     });
@@ -96,6 +96,30 @@ void ModalDriver::tick()
     m_handled.append(modal);
     const Action action = m_actions.takeFirst();
     action(modal);
+}
+
+QString layoutFault(const QWidget *window, const QList<QWidget *> &controls)
+{
+    QList<QRect> placed;
+    for (const QWidget *c : controls) {
+        const QRect r(c->mapTo(window, QPoint()), c->size());
+        // A size the code fixed is what the control needs; otherwise its own hint.
+        QSize least = c->minimumSizeHint();
+        if (c->minimumWidth() > 0)
+            least.setWidth(c->minimumWidth());
+        if (c->minimumHeight() > 0)
+            least.setHeight(c->minimumHeight());
+        if (!c->isVisibleTo(window) || r.width() < least.width() || r.height() < least.height())
+            return c->objectName() + QStringLiteral(" is hidden or squeezed");
+        if (!window->rect().contains(r))
+            return c->objectName() + QStringLiteral(" is outside the window");
+        for (qsizetype i = 0; i < placed.size(); ++i) {
+            if (placed.at(i).intersects(r))
+                return c->objectName() + QStringLiteral(" overlaps ") + controls.at(i)->objectName();
+        }
+        placed.append(r);
+    }
+    return QString();
 }
 
 void screenshot(QWidget *widget, const QString &name)

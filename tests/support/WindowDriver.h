@@ -15,10 +15,7 @@ namespace testsupport {
 // Receives every message the windows show while it lives, and answers their questions.
 class MessageLog {
 public:
-    struct Entry {
-        controls::MessageKind kind;
-        QString text;
-    };
+    using Entry = controls::Message;
 
     MessageLog();
     ~MessageLog();
@@ -63,6 +60,10 @@ private:
     int m_idleTicks = 0;
     int m_inactiveTicks = 0;
 };
+
+// The first control of a window that is hidden, smaller than it needs, outside the window
+// or over another control; empty when all are whole.
+QString layoutFault(const QWidget *window, const QList<QWidget *> &controls);
 
 // Saves a picture of a widget into $USERPR_SCREENSHOTS, when that is set.
 void screenshot(QWidget *widget, const QString &name);
