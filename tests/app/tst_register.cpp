@@ -419,12 +419,8 @@ void TestRegister::loadingAnIconWhileClosedChangesNothing()
     QVERIFY(Form1->DBImage1->picture().isNull());
     // Leaving a combo box of the closed register does nothing.
     f.messages.clear();
-    for (QWidget *combo : {static_cast<QWidget *>(Form1->DBComboBox1), static_cast<QWidget *>(Form1->DBComboBox2)}) {
-        combo->setFocus();
-        QTRY_VERIFY(combo->hasFocus());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QTRY_VERIFY(!combo->hasFocus());
-    }
+    Form1->DBComboBox2->setFocus();
+    Form1->DBEdit1->setFocus();
     QVERIFY(f.messages.entries().isEmpty());
 }
 

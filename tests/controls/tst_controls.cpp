@@ -84,8 +84,6 @@ private slots:
     void aGridEditsInPlace();
     void tabLeavesAGrid_data();
     void tabLeavesAGrid();
-    void enterTakesTheQuestionsDefault_data();
-    void enterTakesTheQuestionsDefault();
     void aGridStartsAndDropsNewRows();
     void typingIntoAnyRowWritesThatRow();
     void aSaveTakesTheTextOfAnOpenCell();
@@ -213,7 +211,7 @@ void TestControls::aGridEditsInPlace()
 void TestControls::tabLeavesAGrid_data()
 {
     QTest::addColumn<bool>("readOnly");
-    QTest::addColumn<bool>("fromAnOpenCell"); // Tab in the row's last open cell
+    QTest::addColumn<bool>("typing"); // in the row's last cell
     QTest::newRow("read-only") << true << false;
     QTest::newRow("edited in place") << false << false;
     QTest::newRow("from the last cell being typed") << false << true;
@@ -222,7 +220,7 @@ void TestControls::tabLeavesAGrid_data()
 void TestControls::tabLeavesAGrid()
 {
     QFETCH(bool, readOnly);
-    QFETCH(bool, fromAnOpenCell);
+    QFETCH(bool, typing);
     Companies fixture;
     Window w;
     auto *grid = new DBGrid(&w.widget);
@@ -231,10 +229,8 @@ void TestControls::tabLeavesAGrid()
     grid->setReadOnly(readOnly);
     w.show();
     grid->setFocus();
-    QTRY_VERIFY(grid->hasFocus());
-    const int last = grid->model()->columnCount() - 1;
-    grid->setCurrentIndex(grid->model()->index(0, fromAnOpenCell ? last : 0));
-    if (fromAnOpenCell)
+    grid->setCurrentIndex(grid->model()->index(0, typing ? grid->model()->columnCount() - 1 : 0));
+    if (typing)
         QTest::keyClick(grid, Qt::Key_F2);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTRY_VERIFY(next->hasFocus());
@@ -242,22 +238,6 @@ void TestControls::tabLeavesAGrid()
     QTRY_VERIFY(grid->hasFocus());
     QTest::keyClick(grid, Qt::Key_Down); // the arrows move inside
     QCOMPARE(fixture.t->recNo(), 1);
-}
-
-void TestControls::enterTakesTheQuestionsDefault_data()
-{
-    QTest::addColumn<bool>("yesByDefault");
-    QTest::newRow("a question") << true;
-    QTest::newRow("a question whose Yes destroys") << false;
-}
-
-void TestControls::enterTakesTheQuestionsDefault()
-{
-    QFETCH(bool, yesByDefault);
-    testsupport::ModalDriver driver;
-    driver.then([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
-    QCOMPARE(Messages::askYesNo(QStringLiteral("Delete record?"), yesByDefault ? Messages::Default::Yes : Messages::Default::No),
-             yesByDefault);
 }
 
 void TestControls::aGridStartsAndDropsNewRows()

@@ -98,30 +98,6 @@ void ModalDriver::tick()
     action(modal);
 }
 
-QString layoutFault(const QWidget *window, const QList<QWidget *> &controls)
-{
-    QList<QRect> placed;
-    for (const QWidget *c : controls) {
-        const QRect r(c->mapTo(window, QPoint()), c->size());
-        // A size the code fixed is what the control needs; otherwise its own hint.
-        QSize least = c->minimumSizeHint();
-        if (c->minimumWidth() > 0)
-            least.setWidth(c->minimumWidth());
-        if (c->minimumHeight() > 0)
-            least.setHeight(c->minimumHeight());
-        if (!c->isVisibleTo(window) || r.width() < least.width() || r.height() < least.height())
-            return c->objectName() + QStringLiteral(" is hidden or squeezed");
-        if (!window->rect().contains(r))
-            return c->objectName() + QStringLiteral(" is outside the window");
-        for (qsizetype i = 0; i < placed.size(); ++i) {
-            if (placed.at(i).intersects(r))
-                return c->objectName() + QStringLiteral(" overlaps ") + controls.at(i)->objectName();
-        }
-        placed.append(r);
-    }
-    return QString();
-}
-
 void screenshot(QWidget *widget, const QString &name)
 {
     const QString folder = qEnvironmentVariable("USERPR_SCREENSHOTS");

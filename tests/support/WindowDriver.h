@@ -61,10 +61,6 @@ private:
     int m_inactiveTicks = 0;
 };
 
-// The first control of a window that is hidden, smaller than it needs, outside the window
-// or over another control; empty when all are whole.
-QString layoutFault(const QWidget *window, const QList<QWidget *> &controls);
-
 // Saves a picture of a widget into $USERPR_SCREENSHOTS, when that is set.
 void screenshot(QWidget *widget, const QString &name);
 
