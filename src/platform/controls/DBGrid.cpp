@@ -274,15 +274,17 @@ void DBGrid::fitColumns()
 int DBGrid::contentsWidth(int column) const
 {
     const int rows = m_model->rowCount();
-    if (rows == 0)
+    const db::Field *field = m_model->fieldAt(column);
+    if (rows == 0 || !field)
         return 0;
+    const db::DataSet *ds = m_model->source()->dataSet();
     // Only the values longest in characters are measured: a list of thousands of rows is
     // read again after every change, and measuring a text takes far longer than counting it.
     constexpr int measured = 32;
     QList<QString> texts;
     texts.reserve(rows);
     for (int row = 0; row < rows; ++row)
-        texts.append(m_model->index(row, column).data().toString());
+        texts.append(field->displayTextFor(ds->rowValue(row, *field)));
     const auto longest = texts.begin() + std::min<qsizetype>(measured, texts.size());
     std::partial_sort(texts.begin(), longest, texts.end(),
                       [](const QString &a, const QString &b) { return a.size() > b.size(); });
