@@ -147,8 +147,8 @@ class Messages {
 public:
     Messages()
     {
-        controls::Messages::setResponder([this](controls::MessageKind, const QString &text) {
-            m_texts.append(text);
+        controls::Messages::setResponder([this](const controls::Message &message) {
+            m_texts.append(message.text);
             return true;
         });
     }

@@ -446,7 +446,8 @@ void TFormCreateUser::DropUserFrom(const QString &user, const QString &server, c
     if (!TFormCr::CheckUserName(user))
         return;
     if (!Messages::askYesNo(QStringLiteral("Drop ") + user + QStringLiteral(" from ") + name + QLatin1Char('(')
-                            + server + QLatin1Char(')')))
+                                + server + QLatin1Char(')'),
+                            Messages::Default::No))
         return;
     if (!SelectServer(name, server))
         return;

@@ -366,7 +366,6 @@ void TForm1::buildRegister()
     DBImage1 = new controls::DBImage(Panel5);
     DBImage1->setObjectName(QStringLiteral("DBImage1"));
     DBImage1->setGeometry(controlLeft - 48, y + (DBRadioGroup1->height() - 34) / 2 + 4, 34, 34);
-    DBImage1->setFocusPolicy(Qt::NoFocus);
     DBImage1->setAccessibleName(QStringLiteral("Icon of the program's executable"));
     Panel5->setFixedHeight(DBRadioGroup1->geometry().bottom() + 3);
 
@@ -385,8 +384,9 @@ void TForm1::buildRegister()
     bottom->addWidget(LabelDescription);
     bottom->addWidget(DBMemo1, 1);
 
+    // The icon box is a button: a stop after the type choice, Space opens the file dialog.
     const QList<QWidget *> order{DBEdit1, DBEdit6, DBEdit3, DBEdit2, DBEdit4, DBComboBox2, DBComboBox1, DBEdit5,
-                                 DBEdit7, DBEdit8, DBEdit9, DBEdit10, DBNavigator1, DBRadioGroup1, DBMemo1};
+                                 DBEdit7, DBEdit8, DBEdit9, DBEdit10, DBNavigator1, DBRadioGroup1, DBImage1, DBMemo1};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 
@@ -641,8 +641,10 @@ void TForm1::SpeedButton1Click()
             ShowStatus(QStringLiteral("Fillcombo complete"));
             FindUsers();
             ShowStatus(QStringLiteral("Find users complete"));
-        } catch (const std::exception &) {
-            Messages::information(QStringLiteral("Invalid login"));
+        } catch (const std::exception &e) {
+            // The server's reason goes under the message: a wrong password, an alias the
+            // servers file does not know and a server that is down each say so.
+            Messages::information(QStringLiteral("Invalid login"), controls::errorText(e));
             Database1->close();
             setWindowTitle(QStringLiteral("users: Disconnected"));
             return;
@@ -829,5 +831,8 @@ void TForm1::DBImage1Click()
 
 void TForm1::DBComboBox1Exit()
 {
+    // Leaving a combo box before connecting has no register to refresh.
+    if (!userprogTable->active())
+        return;
     FillCombo();
 }

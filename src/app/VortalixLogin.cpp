@@ -29,6 +29,7 @@ TLoginForm::TLoginForm(QWidget *parent) : controls::Form(parent)
 {
     setObjectName(QStringLiteral("LoginForm"));
     setWindowTitle(QStringLiteral("Vortalix login"));
+    setScreenCentred(true);
     setStyleSheet(QStringLiteral("TLoginForm { background: #808000; }"
                                  "QLabel { color: white; font-weight: bold; }"
                                  "QLineEdit, QComboBox { background: #808000; color: white; font-weight: bold; "
@@ -44,7 +45,9 @@ TLoginForm::TLoginForm(QWidget *parent) : controls::Form(parent)
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
     Label4->setFont(titleFont);
 
-    Label1 = new QLabel(QStringLiteral("Server"), this);
+    // Each label names its field for assistive tools and leads to it with Alt and the
+    // underlined letter.
+    Label1 = new QLabel(QStringLiteral("&Server"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     ConnComboBox = new QComboBox(this);
     ConnComboBox->setObjectName(QStringLiteral("ConnComboBox"));
@@ -53,16 +56,19 @@ TLoginForm::TLoginForm(QWidget *parent) : controls::Form(parent)
     ConnComboBox->addItems({connections::CentralServer, connections::SecondServer});
     ConnComboBox->setEditText(connections::CentralServer);
 
-    Label2 = new QLabel(QStringLiteral("Login name"), this);
+    Label2 = new QLabel(QStringLiteral("&Login name"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     LoginEdit = new QLineEdit(this);
     LoginEdit->setObjectName(QStringLiteral("LoginEdit"));
 
-    Label3 = new QLabel(QStringLiteral("Password"), this);
+    Label3 = new QLabel(QStringLiteral("&Password"), this);
     Label3->setObjectName(QStringLiteral("Label3"));
     PasswdEdit = new QLineEdit(this);
     PasswdEdit->setObjectName(QStringLiteral("PasswdEdit"));
     PasswdEdit->setEchoMode(QLineEdit::Password);
+    Label1->setBuddy(ConnComboBox);
+    Label2->setBuddy(LoginEdit);
+    Label3->setBuddy(PasswdEdit);
     auto *asterisks = new AsteriskStyle;
     asterisks->setParent(this);
     PasswdEdit->setStyle(asterisks);

@@ -10,6 +10,7 @@ TFormFilter::TFormFilter(QWidget *parent) : controls::Form(parent)
 {
     setObjectName(QStringLiteral("FormFilter"));
     setWindowTitle(QStringLiteral("Filter"));
+    setScreenCentred(true);
     auto *grid = new QGridLayout(this);
     const QList<QPair<QString, QString>> rows{
         {QStringLiteral("Prog name"), QStringLiteral("EditProg_name")},

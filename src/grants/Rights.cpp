@@ -2,6 +2,7 @@
 
 #include "app/Users.h"
 #include "data/Statements.h"
+#include "platform/controls/Contrast.h"
 #include "platform/controls/Messages.h"
 
 #include <QGridLayout>
@@ -88,6 +89,7 @@ TDualListDlg::TDualListDlg(QWidget *parent) : controls::Form(parent)
 {
     setObjectName(QStringLiteral("DualListDlg"));
     setWindowTitle(QStringLiteral("users"));
+    setScreenCentred(true);
 
     gruserQuery = new db::Query(QStringLiteral("gruserQuery"), Form1->Database1, statements::gruserQuery, this);
     userQuery = new db::Query(QStringLiteral("userQuery"), Form1->Database1, statements::userQuery, this);
@@ -220,6 +222,8 @@ void TDualListDlg::FormShow()
     }
     userQuery->close();
     addAll(SrcList, [&] { SrcList->addItems(offered); });
+    describeAccounts(SrcList);
+    describeAccounts(DstList);
     SetButtons();
 }
 
@@ -317,7 +321,19 @@ QColor TDualListDlg::textColour(const QString &name, bool selected, const QPalet
         return palette.color(QPalette::HighlightedText);
     if (Form1->isServerUser(name))
         return palette.color(QPalette::Active, QPalette::WindowText);
-    return palette.color(QPalette::Disabled, QPalette::WindowText);
+    // Greyed, yet dark enough on the list's background to be read.
+    return controls::withContrast(palette.color(QPalette::Disabled, QPalette::WindowText),
+                                  palette.color(QPalette::Active, QPalette::Base), greyedContrast);
+}
+
+void TDualListDlg::describeAccounts(QListWidget *list) const
+{
+    // A screen reader tells the greyed names apart by what the grey means.
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem *item = list->item(i);
+        item->setData(Qt::AccessibleDescriptionRole,
+                      Form1->isServerUser(item->text()) ? QString() : QStringLiteral("no account on the server"));
+    }
 }
 
 void TDualListDlg::drawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const

@@ -41,6 +41,8 @@ public:
     // The colour a name is drawn in: the selection's, or greyed when the server has no
     // account of that name.
     QColor textColour(const QString &name, bool selected, const QPalette &palette) const;
+    // The least contrast of a greyed name with the list's background.
+    static constexpr double greyedContrast = 3.0;
 
     void IncludeBtnClick();
     void ExcludeBtnClick();
@@ -62,6 +64,7 @@ private:
     void drawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
     QStringList m_grantedWhenShown;
+    void describeAccounts(QListWidget *list) const;
 };
 
 extern TDualListDlg *DualListDlg;

@@ -17,6 +17,7 @@ TFormChoseDB::TFormChoseDB(QWidget *parent) : controls::Form(parent)
 {
     setObjectName(QStringLiteral("FormChoseDB"));
     setWindowTitle(QStringLiteral("Choose DB"));
+    setScreenCentred(true);
 
     Query1 = new db::Query(QStringLiteral("Query1"), Form1->Database1, statements::ChoseDbQuery1, this);
     DataSource1 = new db::DataSource(this);

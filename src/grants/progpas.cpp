@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 TFormProg *FormProg = nullptr;
@@ -44,7 +45,8 @@ controls::DBGrid *programGrid(const QString &name, const QString &accessibleName
                       {QStringLiteral("PROG_NAME"), QString(), 19},
                       {QStringLiteral("PROG_EXE"), QString(), 12}});
     grid->horizontalHeader()->setStretchLastSection(true);
-    grid->setTabKeyNavigation(false); // Tab goes on to the arrows
+    // No name or executable is cut: the columns take their widest value when the lists open.
+    grid->setFitToContents(true);
     return grid;
 }
 
@@ -125,8 +127,22 @@ TFormProg::TFormProg(QWidget *parent) : controls::Form(parent)
     window->addWidget(Panel1);
     window->addWidget(m_columns, 1);
 
-    setMinimumWidth(smallestWidth);
+    setMinimumSize(smallestWidth, smallestHeight());
     resize(680, 480);
+}
+
+int TFormProg::smallestHeight() const
+{
+    // The top strip whole, and under it each list's title, its column titles, a few rows
+    // and its scroll bar, beside both arrows.
+    constexpr int rowsShown = 3;
+    const int grid = DBGrid1->horizontalHeader()->sizeHint().height()
+                     + rowsShown * DBGrid1->verticalHeader()->defaultSectionSize()
+                     + DBGrid1->horizontalScrollBar()->sizeHint().height() + 2 * DBGrid1->frameWidth();
+    const QMargins side = Panel3->layout()->contentsMargins();
+    const int list = side.top() + Label2->sizeHint().height() + Panel3->layout()->spacing() + grid + side.bottom();
+    const int arrows = ExcludeBtn->sizeHint().height() + Panel2->layout()->spacing() + IncludeBtn->sizeHint().height();
+    return Panel1->sizeHint().height() + std::max(list, arrows);
 }
 
 void TFormProg::buildData()
@@ -171,7 +187,8 @@ void TFormProg::buildTopStrip()
     DBText1->setObjectName(QStringLiteral("DBText1"));
     DBText1->setDataSource(Form1->DataSourceDBs);
     DBText1->setDataField(QStringLiteral("DB_NAME"));
-    DBText1->setAccessibleName(QStringLiteral("Company"));
+    // A screen reader reads the company itself, and what it is.
+    DBText1->setAccessibleDescription(QStringLiteral("Company"));
     QFont bold = DBText1->font();
     bold.setBold(true);
     DBText1->setFont(bold);
@@ -473,11 +490,13 @@ void TFormProg::resizeEvent(QResizeEvent *event)
 void TFormProg::FormResize()
 {
     // The rule is about the outer width; the toolkit's sizes are those inside the frame.
+    // The top strip stays whole, should its controls need more than that.
     const int frame = frameGeometry().width() - width();
-    if (minimumWidth() != smallestWidth - frame)
-        setMinimumWidth(smallestWidth - frame);
-    if (width() + frame < smallestWidth)
-        resize(smallestWidth - frame, height());
+    const int least = std::max(smallestWidth - frame, Panel1->minimumSizeHint().width());
+    if (minimumWidth() != least)
+        setMinimumWidth(least);
+    if (width() < least)
+        resize(least, height());
     placeColumns();
 }
 

@@ -79,6 +79,8 @@ private:
     void buildData();
     // Places the side panels and the arrows' column between them.
     void placeColumns();
+    // The lowest the window gets with nothing in it cut or overlapping.
+    int smallestHeight() const;
 
     void takeCompany();
     // The lists were opened for another user or company than the window now names.

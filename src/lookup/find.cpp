@@ -35,6 +35,8 @@ TFormFind::TFormFind(QWidget *parent) : controls::Form(parent)
     EditFind->setObjectName(QStringLiteral("EditFind"));
     controls::setCharCase(EditFind, controls::CharCase::Lower);
     EditFind->setAccessibleName(QStringLiteral("Search text")); // the field has no label
+    // Room for a pattern such as "%loanapp%" however small the window is made.
+    EditFind->setMinimumWidth(EditFind->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16);
     RadioButtonExe = new QRadioButton(QStringLiteral("EXE. name"), this);
     RadioButtonExe->setObjectName(QStringLiteral("RadioButtonExe"));
     RadioButtonExe->setChecked(true);

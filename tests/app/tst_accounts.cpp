@@ -501,6 +501,7 @@ void TestAccounts::dropConfirmedAndRefused()
     f.messages.answer({false});
     FormCreateUser->ExcludeBtn->click();
     QCOMPARE(f.messages.texts(MessageKind::Question), QStringList{QStringLiteral("Drop ANNE from TEST(TEST)")});
+    QVERIFY(!f.messages.entries().last().yesByDefault); // Enter drops nothing
     QVERIFY(accountExists(f, QStringLiteral("TEST"), QStringLiteral("ANNE")));
     QCOMPARE(items(FormCreateUser->ListBox1), QStringList{QStringLiteral("TEST")});
     f.messages.clear();

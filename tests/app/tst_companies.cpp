@@ -469,6 +469,7 @@ void TestCompanies::theKeyboardWorksTheGrid()
         goTo(3, 1);
         QTest::keyClick(g, Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(f.messages.texts(MessageKind::Question), QStringList{QStringLiteral("Delete record?")});
+        QVERIFY(!f.messages.entries().last().yesByDefault);
         QCOMPARE(grid()->rowCount(), 3);
 
         // Tab past the last cell, and Shift+Tab back, leave the grid for the Close button

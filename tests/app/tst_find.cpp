@@ -107,6 +107,10 @@ void TestFind::searchingByExecutableName()
         search(QStringLiteral("_oanapp.exe"));
         QCOMPARE(column(2), QStringList{QStringLiteral("Loan application")});
         testsupport::screenshot(FormFind, QStringLiteral("find-window"));
+        // At its smallest the window keeps room for a pattern in the search text.
+        FormFind->resize(1, 1);
+        QVERIFY(FormFind->EditFind->width() > FormFind->fontMetrics().horizontalAdvance(QStringLiteral("%loanapp.exe%")));
+        testsupport::screenshot(FormFind, QStringLiteral("find-window-smallest"));
         FormFind->BitBtn2->click();
     });
 }

@@ -2,6 +2,7 @@
 
 #include "app/help1.h"
 
+#include <QAccessible>
 #include <QStyle>
 
 class TestLogin : public QObject {
@@ -17,9 +18,16 @@ void TestLogin::theDialogsLook()
 {
     MainWindowFixture f;
     QCOMPARE(LoginForm->windowTitle(), QStringLiteral("Vortalix login"));
-    QCOMPARE(LoginForm->Label1->text(), QStringLiteral("Server"));
-    QCOMPARE(LoginForm->Label2->text(), QStringLiteral("Login name"));
-    QCOMPARE(LoginForm->Label3->text(), QStringLiteral("Password"));
+    // The labels name their fields for a screen reader, and Alt and the underlined letter
+    // lead to them.
+    QCOMPARE(LoginForm->Label1->text(), QStringLiteral("&Server"));
+    QCOMPARE(LoginForm->Label2->text(), QStringLiteral("&Login name"));
+    QCOMPARE(LoginForm->Label3->text(), QStringLiteral("&Password"));
+    for (const auto &[field, label] : {std::pair<QWidget *, QLabel *>{LoginForm->ConnComboBox, LoginForm->Label1},
+                                       {LoginForm->LoginEdit, LoginForm->Label2}, {LoginForm->PasswdEdit, LoginForm->Label3}}) {
+        const auto labels = QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label);
+        QVERIFY(!labels.isEmpty() && labels.first().first == QAccessible::queryAccessibleInterface(label));
+    }
     QCOMPARE(LoginForm->ConnComboBox->count(), 2);
     QCOMPARE(LoginForm->ConnComboBox->itemText(0), QStringLiteral("LIVE"));
     QCOMPARE(LoginForm->ConnComboBox->itemText(1), QStringLiteral("TEST"));
@@ -51,6 +59,10 @@ void TestLogin::theDialogsLook()
                 QTest::keyClick(order.at(i), Qt::Key_Tab);
             }
             QTRY_COMPARE(QApplication::focusWidget(), order.last());
+            QTest::keyClick(dialog, Qt::Key_L, Qt::AltModifier);
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(LoginForm->LoginEdit));
+            QTest::keyClick(dialog, Qt::Key_P, Qt::AltModifier);
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(LoginForm->PasswdEdit));
             LoginForm->PasswdEdit->setText(QStringLiteral("secret"));
             testsupport::screenshot(dialog, QStringLiteral("login-dialog"));
             LoginForm->BitBtn2->click();

@@ -141,6 +141,10 @@ void TestMainWindow::aWrongPasswordIsAnInvalidLogin()
     f.connectAs(QStringLiteral("wrong"));
     QCOMPARE(f.messages.texts(MessageKind::Information), QStringList{QStringLiteral("Invalid login")});
     QCOMPARE(f.messages.entries().size(), 1);
+    // Under it the server's reason, which names no password.
+    const QString reason = f.messages.entries().first().detail;
+    QVERIFY2(testsupport::isServerError(reason, QStringLiteral("ORA-01017"), QStringLiteral("password authentication failed"))
+                 && !reason.contains(QLatin1String("wrong")), qPrintable(reason));
     QCOMPARE(Form1->windowTitle(), QStringLiteral("users: Disconnected"));
     QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("Connecting"));
     QCOMPARE(Form1->SpeedButton1->text(), QStringLiteral("Connect"));
@@ -151,7 +155,13 @@ void TestMainWindow::aWrongPasswordIsAnInvalidLogin()
     f.messages.clear();
     f.connectAs(QStringLiteral("lumivar"), QStringLiteral("vortalix"), QStringLiteral("NOSUCH"));
     QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("Invalid login")});
+    QVERIFY(f.messages.entries().first().detail.contains(QLatin1String("Server 'NOSUCH' is not known")));
     QVERIFY(!QDir(f.servers.serverFolder(QStringLiteral("NOSUCH"))).exists());
+    // So does a server that is down.
+    f.messages.clear();
+    f.servers.writeServersFile(QStringLiteral("[DOWN]\ndriver=QPSQL\nhost=127.0.0.1\nport=1\ndatabase=vortalix\n"));
+    f.connectAs(QStringLiteral("lumivar"), QStringLiteral("vortalix"), QStringLiteral("DOWN"));
+    QVERIFY2(f.messages.entries().first().detail.contains(QLatin1String("Connection refused")), qPrintable(f.messages.entries().first().detail));
 }
 
 void TestMainWindow::anEmptyPasswordRemovesThePasswordLines()

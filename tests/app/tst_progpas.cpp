@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QHeaderView>
+#include <QScreen>
 #include <QScrollBar>
 
 using controls::MessageKind;
@@ -172,6 +173,8 @@ void TestProgPas::theWindowRightAfterShowing()
     QCOMPARE(FormProg->BitBtn1->toolTip(), QStringLiteral("Copy all grants from other DB"));
     QCOMPARE(FormProg->SpeedButton2->toolTip(), QStringLiteral("Print list of granted programs"));
     QVERIFY(!FormProg->SpeedButton1->accessibleName().isEmpty());
+    // A screen reader reads the company out, not only that there is one.
+    QCOMPARE(QAccessible::queryAccessibleInterface(FormProg->DBText1)->text(QAccessible::Name), QStringLiteral("VORTA"));
     QVERIFY(FormProg->ExcludeBtn->font().bold() && FormProg->IncludeBtn->font().bold());
 
     // The first row left to right, the check box under it; "Available" left of the
@@ -236,7 +239,15 @@ void TestProgPas::aNameInLowerCaseLoadsBothLists()
     QCOMPARE(buttons(), (Buttons{true, true, true}));
     QCOMPARE(current(FormProg->DBGrid1), all.first());
     QCOMPARE(current(FormProg->DBGrid2), mariGranted.first());
+    // At the default size every column holds its widest value, and nothing scrolls sideways.
     FormProg->resize(680, 480);
+    for (controls::DBGrid *grid : {FormProg->DBGrid1, FormProg->DBGrid2}) {
+        QCOMPARE(grid->horizontalScrollBar()->maximum(), 0);
+        for (int row = 0; row < grid->model()->rowCount(); ++row)
+            for (int c = 0; c < 3; ++c)
+                QVERIFY(grid->fontMetrics().horizontalAdvance(grid->model()->index(row, c).data().toString())
+                        < grid->columnWidth(c) - 6);
+    }
     testsupport::screenshot(FormProg, QStringLiteral("programs-of-one-user"));
     FormProg->resize(300, 480);
     testsupport::screenshot(FormProg, QStringLiteral("programs-of-one-user-narrowest"));
@@ -432,6 +443,13 @@ void TestProgPas::grantAndRevokeOneProgramEach()
     QTest::keyClick(FormProg->DBGrid2, Qt::Key_Backtab, Qt::ShiftModifier);
     QTest::keyClick(FormProg->IncludeBtn, Qt::Key_Space);
     QVERIFY(!stored(f, QStringLiteral("MARI"), 1).contains(18));
+    // Tab goes the way the controls stand on the screen, the copy button first.
+    FormProg->BitBtn1->setFocus();
+    for (QWidget *next : {static_cast<QWidget *>(FormProg->Edit1), static_cast<QWidget *>(FormProg->SpeedButton1),
+                          static_cast<QWidget *>(FormProg->SpeedButton2), static_cast<QWidget *>(FormProg->DBGrid1)}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), next);
+    }
     QVERIFY(f.messages.entries().isEmpty());
 }
 
@@ -565,7 +583,11 @@ void TestProgPas::theResizeRule()
     QVERIFY(FormProg->ExcludeBtn->width() <= FormProg->width() - 2 * 231);
     FormProg->resize(300, 120);
     QCOMPARE(FormProg->frameGeometry().width(), 408);
-    QCOMPARE(FormProg->height(), 120);
+    // At its smallest the window still shows both arrows, and rows of both grids.
+    auto bottom = [](QWidget *w) { return w->mapTo(FormProg, QPoint(0, w->height())).y(); };
+    for (controls::DBGrid *grid : {FormProg->DBGrid1, FormProg->DBGrid2})
+        QVERIFY(grid->viewport()->height() >= 2 * grid->verticalHeader()->defaultSectionSize() && bottom(grid) <= FormProg->height());
+    QVERIFY(bottom(FormProg->IncludeBtn) <= FormProg->height());
     QCOMPARE(FormProg->Panel3->width(), 185);
     QCOMPARE(FormProg->Panel4->width(), 185);
     FormProg->resize(901 - frame, 400);
@@ -591,6 +613,8 @@ void TestProgPas::copyCancelledOrWithNothingToOffer()
         QCOMPARE(FormChoseDB->BitBtn1->text(), QStringLiteral("Cancel"));
         QCOMPARE(FormChoseDB->BitBtn2->text(), QStringLiteral("OK"));
         testsupport::screenshot(FormChoseDB, QStringLiteral("choose-database"));
+        // In the middle of the screen, not over the window it was opened from.
+        QCOMPARE(FormChoseDB->frameGeometry().center(), FormChoseDB->screen()->availableGeometry().center());
         chooseLine(0);
         FormChoseDB->BitBtn1->click();
     });

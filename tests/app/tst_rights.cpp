@@ -208,10 +208,22 @@ void TestRights::namesWithoutAnAccountAreGreyed()
     f.connectAs();
     grantDialog([] {
         const QPalette palette = DualListDlg->DstList->palette();
-        const QColor greyed = palette.color(QPalette::Disabled, QPalette::WindowText);
+        const QColor greyed = DualListDlg->textColour(QStringLiteral("OLDUSER"), false, palette);
         const QColor normal = palette.color(QPalette::Active, QPalette::WindowText);
-        QVERIFY(greyed != normal);
-        QCOMPARE(DualListDlg->textColour(QStringLiteral("OLDUSER"), false, palette), greyed);
+        // Grey, yet readable on the list's white: a contrast of at least 3:1 (by the relative
+        // luminance of the accessibility guidelines), well below the names' own.
+        auto contrast = [](const QColor &c) {
+            auto l = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 1.05 / (0.2126 * l(c.redF()) + 0.7152 * l(c.greenF()) + 0.0722 * l(c.blueF()) + 0.05);
+        };
+        QCOMPARE(palette.color(QPalette::Base), QColor(Qt::white));
+        QVERIFY2(contrast(greyed) >= 3.0 && contrast(greyed) < contrast(normal) - 1, qPrintable(greyed.name()));
+        // A screen reader tells them apart.
+        auto description = [](const QString &name) {
+            return DualListDlg->DstList->findItems(name, Qt::MatchExactly).value(0)->data(Qt::AccessibleDescriptionRole).toString();
+        };
+        QCOMPARE(description(QStringLiteral("OLDUSER")), QStringLiteral("no account on the server"));
+        QCOMPARE(description(QStringLiteral("MARI")), QString());
         QCOMPARE(DualListDlg->textColour(QStringLiteral("MARI"), false, palette), normal);
         QCOMPARE(DualListDlg->textColour(QStringLiteral("mari"), false, palette), normal);
         QCOMPARE(DualListDlg->textColour(QStringLiteral("OLDUSER"), true, palette), palette.color(QPalette::HighlightedText));
@@ -238,7 +250,7 @@ void TestRights::theGreyingFollowsTheAccountsLastRead()
     MainWindowFixture f;
     f.connectAs();
     const QPalette palette = DualListDlg->DstList->palette();
-    const QColor greyed = palette.color(QPalette::Disabled, QPalette::WindowText);
+    const QColor greyed = DualListDlg->textColour(QStringLiteral("OLDUSER"), false, palette); // never an account
     const QColor normal = palette.color(QPalette::Active, QPalette::WindowText);
     f.servers.connect(QStringLiteral("system"), QStringLiteral("manager"))
         ->backend()

@@ -82,6 +82,8 @@ private slots:
     void anUpperCaseEditStoresCapitals();
     void lookupControlsKeyTheirRows();
     void aGridEditsInPlace();
+    void tabLeavesAGrid_data();
+    void tabLeavesAGrid();
     void aGridStartsAndDropsNewRows();
     void typingIntoAnyRowWritesThatRow();
     void aSaveTakesTheTextOfAnOpenCell();
@@ -204,6 +206,38 @@ void TestControls::aGridEditsInPlace()
              QStringList{QStringLiteral("FONDID2")});
     grid->setReadOnly(true);
     QVERIFY(!(grid->model()->flags(grid->model()->index(1, 1)) & Qt::ItemIsEditable));
+}
+
+void TestControls::tabLeavesAGrid_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("typing"); // in the row's last cell
+    QTest::newRow("read-only") << true << false;
+    QTest::newRow("edited in place") << false << false;
+    QTest::newRow("from the last cell being typed") << false << true;
+}
+
+void TestControls::tabLeavesAGrid()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(bool, typing);
+    Companies fixture;
+    Window w;
+    auto *grid = new DBGrid(&w.widget);
+    auto *next = new QLineEdit(&w.widget);
+    grid->setDataSource(&fixture.source);
+    grid->setReadOnly(readOnly);
+    w.show();
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, typing ? grid->model()->columnCount() - 1 : 0));
+    if (typing)
+        QTest::keyClick(grid, Qt::Key_F2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_VERIFY(next->hasFocus());
+    QTest::keyClick(next, Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY(grid->hasFocus());
+    QTest::keyClick(grid, Qt::Key_Down); // the arrows move inside
+    QCOMPARE(fixture.t->recNo(), 1);
 }
 
 void TestControls::aGridStartsAndDropsNewRows()

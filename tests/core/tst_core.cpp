@@ -115,6 +115,8 @@ void TestCore::numberText_data()
     QTest::newRow("negative") << -10.0 << QStringLiteral("-10");
     QTest::newRow("no float noise") << 0.1 + 0.2 << QStringLiteral("0.3");
     QTest::newRow("large") << 123456789012.0 << QStringLiteral("123456789012");
+    QTest::newRow("the largest") << 1.7976931348623157e308 << QStringLiteral("1.7976931348623157e+308");
+    QTest::newRow("the largest below zero") << -1.7976931348623157e308 << QStringLiteral("-1.7976931348623157e+308");
 }
 
 void TestCore::numberText()

@@ -81,6 +81,8 @@ private slots:
     void aPdfThatCannotBeWrittenIsAnError();
     void thePreviewShowsTheReportAndProducesItAgainOnRepaint();
     void aFailureWhileProducingStopsThePreview();
+    void thePreviewPrintsAndSetsUpByKeyboard_data();
+    void thePreviewPrintsAndSetsUpByKeyboard();
 };
 
 void TestReportOutput::aLongValueIsCutAtItsBox()
@@ -247,6 +249,34 @@ void TestReportOutput::aFailureWhileProducingStopsThePreview()
     r.report.beforePrint = [](report::Report &) { throw db::DbError(QStringLiteral("no list")); };
     testsupport::ModalDriver none;
     QVERIFY_THROWS_EXCEPTION(db::DbError, report::preview(r.report));
+}
+
+void TestReportOutput::thePreviewPrintsAndSetsUpByKeyboard_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("opens");
+    QTest::newRow("print") << QKeySequence(QStringLiteral("Ctrl+P")) << "QPrintDialog";
+    QTest::newRow("page set-up") << QKeySequence(QStringLiteral("Ctrl+Shift+P")) << "QPageSetupDialog";
+}
+
+void TestReportOutput::thePreviewPrintsAndSetsUpByKeyboard()
+{
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, opens);
+    ListReport r;
+    r.fill(3);
+    QString opened;
+    testsupport::ModalDriver driver;
+    driver.then([&](QWidget *dialog) {
+        QTimer::singleShot(0, dialog, [dialog, keys] { QTest::keySequence(dialog, keys); }); // its dialog is the next
+    });
+    driver.then([&](QWidget *second) {
+        opened = QString::fromLatin1(second->metaObject()->className());
+        qobject_cast<QDialog *>(second)->reject();
+    });
+    driver.then([](QWidget *dialog) { qobject_cast<QDialog *>(dialog)->reject(); });
+    report::preview(r.report);
+    QCOMPARE(opened, opens);
 }
 
 QTEST_MAIN(TestReportOutput)

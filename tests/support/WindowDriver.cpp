@@ -9,9 +9,9 @@ namespace testsupport {
 
 MessageLog::MessageLog()
 {
-    controls::Messages::setResponder([this](controls::MessageKind kind, const QString &text) {
-        m_entries.append({kind, text});
-        if (kind != controls::MessageKind::Question)
+    controls::Messages::setResponder([this](const controls::Message &message) {
+        m_entries.append(message);
+        if (message.kind != controls::MessageKind::Question)
             return true;
         return m_answers.isEmpty() ? true : m_answers.takeFirst();
     });

@@ -15,10 +15,7 @@ namespace testsupport {
 // Receives every message the windows show while it lives, and answers their questions.
 class MessageLog {
 public:
-    struct Entry {
-        controls::MessageKind kind;
-        QString text;
-    };
+    using Entry = controls::Message;
 
     MessageLog();
     ~MessageLog();

@@ -30,6 +30,28 @@ Run console(const QStringList &args, const QString &input = QString())
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// Runs userpr-db at a terminal of its own (script(1) gives it one), typing each answer once
+// the terminal shows the text before it; what the terminal showed is the output.
+Run atTerminal(const QStringList &args, const QByteArrayList &dialogue)
+{
+    QProcess p;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TERM"), QStringLiteral("vt100"));
+    p.setProcessEnvironment(environment);
+    const QString command = qEnvironmentVariable("USERPR_DB") + QLatin1Char(' ') + args.join(QLatin1Char(' '));
+    p.start(QStringLiteral("script"), {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
+    QByteArray seen;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i + 1 < dialogue.size(); i += 2) {
+        while (seen.indexOf(dialogue.at(i), from) < 0 && p.waitForReadyRead(60000))
+            seen += p.readAllStandardOutput();
+        from = seen.indexOf(dialogue.at(i), from) + dialogue.at(i).size();
+        p.write(dialogue.at(i + 1));
+    }
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(seen + p.readAllStandardOutput()), QString()};
+}
+
 } // namespace
 
 class TestConsole : public QObject {
@@ -46,6 +68,8 @@ private slots:
     void passwd();
     void noCoreDumpHoldsAPassword_data();
     void noCoreDumpHoldsAPassword();
+    void atATerminal_data();
+    void atATerminal();
 };
 
 void TestConsole::initCreatesAServerOnce()
@@ -64,6 +88,8 @@ void TestConsole::initCreatesAServerOnce()
     QCOMPARE(count.out, QStringLiteral("N\n0\n"));
     QCOMPARE(console({QStringLiteral("init"), QStringLiteral("../x")}).code, 1);
     QCOMPARE(console({QStringLiteral("frobnicate")}).code, 2);
+    const Run help = console({QStringLiteral("--help")});
+    QVERIFY(help.code == 0 && help.out.startsWith(QLatin1String("usage:")) && help.err.isEmpty());
 }
 
 void TestConsole::anInterruptedInitLeavesNoHalfServer()
@@ -140,8 +166,12 @@ void TestConsole::errorsGoToStandardErrorAndTheRunGoesOn()
                           QStringLiteral("select * from nothing_here;\ncreate user x identified by y;\nselect 1 one from dual;\n"));
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QStringLiteral("ONE\n1\n"));
-    QVERIFY(r.err.contains(QLatin1String("ORA-00942")));
-    QVERIFY(r.err.contains(QLatin1String("ORA-01031: insufficient privileges")));
+    QVERIFY(r.err.startsWith(QLatin1String("Statement at line 1 failed: ORA-00942")));
+    QVERIFY(r.err.contains(QLatin1String("Statement at line 2 failed: ORA-01031: insufficient privileges")));
+    const Run stopped = console({QStringLiteral("sql"), QStringLiteral("--stop-on-error"), QStringLiteral("LIVE"),
+                                 QStringLiteral("vortalix/lumivar")}, QStringLiteral("select 1 one from dual;\nselect * from x;\nselect 2 two from dual;\n"));
+    QCOMPARE(stopped.out, QStringLiteral("ONE\n1\n"));
+    QCOMPARE(stopped.code, 1);
 }
 
 void TestConsole::aFailedLoginStopsTheRun()
@@ -220,6 +250,39 @@ void TestConsole::noCoreDumpHoldsAPassword()
     QTRY_COMPARE_WITH_TIMEOUT(coreLimit(), QStringLiteral("Max core file size 0 0 bytes"), 20000);
     p.kill();
     p.waitForFinished();
+}
+
+void TestConsole::atATerminal_data()
+{
+    // What the terminal shows, then what is typed; how often a text then shows.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArrayList>("dialogue");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("times");
+    const QStringList sql{QStringLiteral("sql"), QStringLiteral("LIVE"), QStringLiteral("vortalix")};
+    QTest::newRow("the up arrow brings the line back; quit")
+        << sql << QByteArrayList{"Password", "lumivar\n", "SQL> ", "select 'ab' || 'cd' x from dual;\n", "SQL> ", "\x1b[A\n",
+                                 "SQL> ", "quit;\n"}
+        << "X\r\nabcd\r\n" << 2;
+    QTest::newRow("the password is not shown, an error names its line; exit")
+        << sql << QByteArrayList{"Password", "lumivar\n", "SQL> ", "select 1 one\n", "> ", "from nothing_here;\n", "SQL> ", "exit\n"}
+        << "Statement at line 1 failed: ORA-00942" << 1;
+    QTest::newRow("passwd hides the new password")
+        << QStringList{QStringLiteral("passwd"), QStringLiteral("LIVE"), QStringLiteral("mari")}
+        << QByteArrayList{"password", "lumivar\n"} << "MARI changed" << 1;
+}
+
+void TestConsole::atATerminal()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArrayList, dialogue);
+    QFETCH(QString, shown);
+    QFETCH(int, times);
+    TempServers servers;
+    const Run r = atTerminal(args, dialogue);
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.count(shown) == times, qPrintable(r.out));
+    QVERIFY(!r.out.contains(QLatin1String("lumivar")));
 }
 
 QTEST_GUILESS_MAIN(TestConsole)

@@ -13,6 +13,15 @@
 
 namespace controls {
 
+namespace {
+
+// Room beside a cell's text, and the widest a column fitted to its values gets, in
+// characters of the grid's font.
+constexpr int cellPadding = 8;
+constexpr int maxFitChars = 40;
+
+} // namespace
+
 DataSetModel::DataSetModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 void DataSetModel::setColumns(const QList<GridColumn> &columns)
@@ -185,6 +194,9 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel(t
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    // A grid is one stop in the window's tab order, however many rows it holds: Tab
+    // leaves it and the arrow keys move inside it.
+    setTabKeyNavigation(false);
     connect(m_model, &DataSetModel::cursorMoved, this, [this](int row) { follow(row); });
     // A reset of the rows keeps the column the user was in.
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
@@ -229,6 +241,12 @@ void DBGrid::setTitles(bool on)
     horizontalHeader()->setVisible(on);
 }
 
+void DBGrid::setFitToContents(bool on)
+{
+    m_fitToContents = on;
+    fitColumns();
+}
+
 QStringList DBGrid::titles() const
 {
     QStringList list;
@@ -245,10 +263,36 @@ void DBGrid::fitColumns()
     const QFontMetrics titleMetrics = horizontalHeader()->fontMetrics();
     const int margin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 6;
     for (int c = 0; c < m_model->columnCount(); ++c) {
-        const int forText = m_model->widthAt(c) * charWidth + 8;
+        const int contents = m_fitToContents ? contentsWidth(c) : 0;
+        const int forText = contents > 0 ? std::min(contents, maxFitChars * charWidth) + cellPadding
+                                         : m_model->widthAt(c) * charWidth + cellPadding;
         const int forTitle = titleMetrics.horizontalAdvance(m_model->titleAt(c)) + margin;
         setColumnWidth(c, std::max(forText, forTitle));
     }
+}
+
+int DBGrid::contentsWidth(int column) const
+{
+    const int rows = m_model->rowCount();
+    const db::Field *field = m_model->fieldAt(column);
+    if (rows == 0 || !field)
+        return 0;
+    const db::DataSet *ds = m_model->source()->dataSet();
+    // Only the values longest in characters are measured: a list of thousands of rows is
+    // read again after every change, and measuring a text takes far longer than counting it.
+    constexpr int measured = 32;
+    QList<QString> texts;
+    texts.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        texts.append(field->displayTextFor(ds->rowValue(row, *field)));
+    const auto longest = texts.begin() + std::min<qsizetype>(measured, texts.size());
+    std::partial_sort(texts.begin(), longest, texts.end(),
+                      [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    const QFontMetrics metrics = fontMetrics();
+    int widest = 0;
+    for (auto text = texts.begin(); text != longest; ++text)
+        widest = std::max(widest, metrics.horizontalAdvance(*text));
+    return widest;
 }
 
 void DBGrid::writeEditor()
@@ -355,16 +399,26 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
 
 QModelIndex DBGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
 {
-    // Tab and Shift+Tab go through the cells and, past the last or the first, on to the
-    // window's next or previous control: the keyboard is never kept inside the grid.
+    // Tab and Shift+Tab in an open cell go on to the next or previous cell of the row
+    // being typed, and past its last or first cell out of the grid (closeEditor).
     const QModelIndex current = currentIndex();
-    if (current.isValid()) {
-        const bool last = current.row() == m_model->rowCount() - 1 && current.column() == m_model->columnCount() - 1;
-        const bool first = current.row() == 0 && current.column() == 0;
-        if ((action == MoveNext && last) || (action == MovePrevious && first))
+    if (current.isValid() && (action == MoveNext || action == MovePrevious)) {
+        const int column = current.column() + (action == MoveNext ? 1 : -1);
+        if (column < 0 || column >= m_model->columnCount())
             return QModelIndex();
+        return m_model->index(current.row(), column);
     }
     return QTableView::moveCursor(action, modifiers);
+}
+
+void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const bool onward = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    const bool forward = hint == QAbstractItemDelegate::EditNextItem;
+    const bool leaves = onward && !moveCursor(forward ? MoveNext : MovePrevious, Qt::NoModifier).isValid();
+    QTableView::closeEditor(editor, hint);
+    if (leaves)
+        focusNextPrevChild(forward);
 }
 
 void DBGrid::keyPressEvent(QKeyEvent *event)
@@ -377,7 +431,7 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
             return;
         }
         if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
-            if (!ds->isEmpty() && Messages::askYesNo(QStringLiteral("Delete record?")))
+            if (!ds->isEmpty() && Messages::askYesNo(QStringLiteral("Delete record?"), Messages::Default::No))
                 guard([&] { ds->remove(); });
             return;
         }

@@ -66,6 +66,9 @@ public:
     void setRowSelect(bool on);
     void setIndicator(bool on);
     void setTitles(bool on);
+    // Whether the columns take the width of their widest value each time the rows are
+    // read (up to a readable limit), rather than the width their fields give.
+    void setFitToContents(bool on);
     DataSetModel *dataModel() const { return m_model; }
     // The column titles as shown.
     QStringList titles() const;
@@ -73,6 +76,7 @@ public:
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -84,12 +88,15 @@ private:
     // Runs the view's own handling of a key or a click.
     void ownInput(const std::function<void()> &handle);
     void fitColumns();
+    // The width the column's values need, or 0 when there are none.
+    int contentsWidth(int column) const;
     void writeEditor();
 
     DataSetModel *m_model;
     bool m_following = false;
     bool m_ownInput = false;
     int m_column = 0; // the column of the current cell, kept across a reset of the rows
+    bool m_fitToContents = false;
 };
 
 } // namespace controls

@@ -45,7 +45,6 @@ DBNavigator::DBNavigator(QWidget *parent) : QWidget(parent)
     // The navigator is one stop in the tab order; the arrow keys choose a button in it,
     // Space or Enter presses that button.
     setFocusPolicy(Qt::TabFocus);
-    setAccessibleName(QStringLiteral("Record navigator"));
     m_focusFrame = new QFocusFrame(this);
     m_focusFrame->hide();
     updateButtons();
@@ -59,6 +58,15 @@ void DBNavigator::showFocusedButton()
     } else {
         m_focusFrame->hide();
     }
+}
+
+void DBNavigator::nameFocusedButton()
+{
+    // The navigator keeps the focus while the arrow keys choose a button: its name says
+    // which one, and a change of the name is what an assistive tool reads out.
+    const QToolButton *b = m_buttons.at(std::size_t(m_focused));
+    setAccessibleName(QStringLiteral("Record navigator: ") + b->toolTip()
+                      + (b->isEnabled() ? QString() : QStringLiteral(", unavailable")));
 }
 
 void DBNavigator::focusInEvent(QFocusEvent *event)
@@ -79,10 +87,12 @@ void DBNavigator::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Left:
         m_focused = (m_focused + ButtonCount - 1) % ButtonCount;
         showFocusedButton();
+        nameFocusedButton();
         break;
     case Qt::Key_Right:
         m_focused = (m_focused + 1) % ButtonCount;
         showFocusedButton();
+        nameFocusedButton();
         break;
     case Qt::Key_Space:
     case Qt::Key_Return:
@@ -107,7 +117,7 @@ void DBNavigator::click(Button which)
         case Last: ds->last(); break;
         case Insert: ds->insert(); break;
         case Delete:
-            if (Messages::askYesNo(QStringLiteral("Delete record?")))
+            if (Messages::askYesNo(QStringLiteral("Delete record?"), Messages::Default::No))
                 ds->remove();
             break;
         case Edit: ds->edit(); break;
@@ -145,6 +155,7 @@ void DBNavigator::updateButtons()
     m_buttons[Post]->setEnabled(canModify && editing);
     m_buttons[Cancel]->setEnabled(canModify && editing);
     m_buttons[Refresh]->setEnabled(active);
+    nameFocusedButton();
 }
 
 } // namespace controls

@@ -34,6 +34,7 @@ private:
     void dataEvent(db::DataEvent event, db::Field *field) override;
     void updateButtons();
     void showFocusedButton();
+    void nameFocusedButton();
 
     std::array<QToolButton *, ButtonCount> m_buttons{};
     QFocusFrame *m_focusFrame = nullptr;

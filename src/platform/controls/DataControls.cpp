@@ -5,7 +5,10 @@
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 #include <QRadioButton>
 
 #include <algorithm>
@@ -485,26 +488,36 @@ void DBText::display()
 
 // ---- DBImage ----------------------------------------------------------------------
 
-DBImage::DBImage(QWidget *parent) : QLabel(parent)
+DBImage::DBImage(QWidget *parent) : QAbstractButton(parent)
 {
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Qt::white);
-    setPalette(p);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setFrameShape(QFrame::Box);
+    setFocusPolicy(Qt::StrongFocus);
+    setContentsMargins(1, 1, 1, 1); // the box's line
 }
 
 void DBImage::setPicture(const QImage &picture)
 {
     m_picture = picture;
-    setPixmap(QPixmap::fromImage(picture));
+    update();
 }
 
-void DBImage::mouseReleaseEvent(QMouseEvent *event)
+void DBImage::paintEvent(QPaintEvent *)
 {
-    QLabel::mouseReleaseEvent(event);
-    emit clicked();
+    // White inside a box, the picture at the top left corner.
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    const QRect inside = contentsRect();
+    painter.save();
+    painter.setClipRect(inside);
+    painter.drawImage(inside.topLeft(), m_picture);
+    painter.restore();
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = inside.adjusted(1, 1, -1, -1);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }
 
 } // namespace controls

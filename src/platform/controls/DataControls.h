@@ -2,6 +2,7 @@
 
 #include "platform/controls/FieldLink.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -163,19 +164,18 @@ private:
     FieldLink m_link;
 };
 
-// An image box; clicking it is reported.
-class DBImage : public QLabel {
+// An image box that acts as a button: a click, or Space while it has the focus, is
+// reported, and assistive tools see a button.
+class DBImage : public QAbstractButton {
     Q_OBJECT
 public:
     explicit DBImage(QWidget *parent = nullptr);
     const QImage &picture() const { return m_picture; }
     void setPicture(const QImage &picture);
-
-signals:
-    void clicked();
+    QSize sizeHint() const override { return {34, 34}; }
 
 protected:
-    void mouseReleaseEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     QImage m_picture;

@@ -3,7 +3,9 @@
 #include "platform/controls/Messages.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QHideEvent>
+#include <QScreen>
 
 namespace controls {
 
@@ -69,8 +71,26 @@ void Form::setVisible(bool visible)
             m_showHandled = false; // showModal or showModeless ran the handler already
         else if (!runShowHandler())
             return; // an exception went on to the caller of show(), or the handler closed us
+        if (m_screenCentred)
+            centreOnScreen();
     }
     QDialog::setVisible(visible);
+}
+
+void Form::centreOnScreen()
+{
+    const QWidget *active = QApplication::activeWindow();
+    const QScreen *screen = active ? active->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    if (!testAttribute(Qt::WA_Resized))
+        adjustSize();
+    create(); // the window's frame is known from here on
+    // Placed before it appears: the toolkit then leaves the position as it is.
+    const QRect outer = frameGeometry();
+    QRect placed(QPoint(), outer.size());
+    placed.moveCenter(screen->availableGeometry().center());
+    move(placed.topLeft());
 }
 
 void Form::setModalResult(core::ModalResult result)

@@ -36,6 +36,10 @@ public:
     void setButtonResult(QAbstractButton *button, core::ModalResult result,
                          std::function<void()> handler = {});
 
+    // Whether every showing puts the window in the middle of the screen (that of the
+    // active window), rather than over the window it was opened from.
+    void setScreenCentred(bool on) { m_screenCentred = on; }
+
     void setVisible(bool visible) override;
 
 protected:
@@ -44,6 +48,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    void centreOnScreen();
     // Runs the show handler; false when it closed the window before it appeared.
     bool runShowHandler();
 
@@ -51,6 +56,7 @@ private:
     bool m_showHandled = false; // showModal ran the handler; the exec's show must not again
     bool m_inShowHandler = false;
     bool m_closedInShow = false;
+    bool m_screenCentred = false;
 };
 
 } // namespace controls

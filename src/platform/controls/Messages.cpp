@@ -31,21 +31,23 @@ void Messages::setResponder(Responder r)
 namespace {
 
 // A message with only an OK button: the test responder hears it, or the user sees it.
-void tell(MessageKind kind, QMessageBox::Icon icon, const QString &caption, const QString &text)
+void tell(MessageKind kind, QMessageBox::Icon icon, const QString &caption, const QString &text,
+          const QString &detail = QString())
 {
     if (responder()) {
-        responder()(kind, text);
+        responder()({kind, text, detail});
         return;
     }
     QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.setInformativeText(detail);
     box.exec();
 }
 
 } // namespace
 
-void Messages::information(const QString &text)
+void Messages::information(const QString &text, const QString &detail)
 {
-    tell(MessageKind::Information, QMessageBox::Information, QStringLiteral("Information"), text);
+    tell(MessageKind::Information, QMessageBox::Information, QStringLiteral("Information"), text, detail);
 }
 
 void Messages::plain(const QString &text)
@@ -53,12 +55,13 @@ void Messages::plain(const QString &text)
     tell(MessageKind::Plain, QMessageBox::NoIcon, title(), text);
 }
 
-bool Messages::askYesNo(const QString &text)
+bool Messages::askYesNo(const QString &text, Default answer)
 {
     if (responder())
-        return responder()(MessageKind::Question, text);
+        return responder()({MessageKind::Question, text, QString(), answer == Default::Yes});
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
+    box.setDefaultButton(answer == Default::Yes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -18,18 +18,28 @@ enum class MessageKind {
     Error,       // the framework's standard error box
 };
 
+// A message as a window asks for it.
+struct Message {
+    MessageKind kind;
+    QString text;
+    QString detail;           // shown under the text, in smaller print; may be empty
+    bool yesByDefault = true; // a question: whether Enter answers Yes
+};
+
 class Messages {
 public:
-    static void information(const QString &text);
+    static void information(const QString &text, const QString &detail = QString());
     static void plain(const QString &text);
-    // True when the answer is Yes.
-    static bool askYesNo(const QString &text);
+    // True when the answer is Yes. A question whose Yes destroys something is asked with
+    // No as the default, so that Enter keeps what is there.
+    enum class Default { Yes, No };
+    static bool askYesNo(const QString &text, Default answer = Default::Yes);
     static void warning(const QString &text);
     static void error(const QString &text);
 
     // While a responder is set it receives every message instead of a dialog and returns
     // the answer to a question (true for Yes).
-    using Responder = std::function<bool(MessageKind kind, const QString &text)>;
+    using Responder = std::function<bool(const Message &message)>;
     static void setResponder(Responder responder);
 };
 

@@ -1,5 +1,6 @@
 #include "platform/core/NumberFormat.h"
 
+#include <QLocale>
 #include <QStringList>
 
 #include <cmath>
@@ -169,7 +170,14 @@ QString numberText(double value)
         return QStringLiteral("0");
     if (std::fabs(value) < 1e15 && value == std::trunc(value))
         return QString::number(qint64(value));
-    return QString::number(value, 'g', 15);
+    // Fifteen digits hide the noise of binary fractions (0.1 + 0.2 shows as 0.3), but near
+    // the largest number they round above it: such a text would not read back, and the
+    // shortest text that does is shown instead.
+    const QString text = QString::number(value, 'g', 15);
+    double back = 0;
+    if (!parseNumber(text, &back))
+        return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    return text;
 }
 
 bool parseNumber(const QString &text, double *value)

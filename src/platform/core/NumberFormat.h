@@ -11,7 +11,7 @@ namespace core {
 QString formatFloat(const QString &picture, double value);
 
 // The plain text of a number: no exponent for ordinary magnitudes, no trailing zeros,
-// "3" for a whole number and "1.5" otherwise.
+// "3" for a whole number and "1.5" otherwise. Every finite number's text reads back.
 QString numberText(double value);
 
 // Reads a number typed by a user: blanks around it are ignored, '.' or ',' is the

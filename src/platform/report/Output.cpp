@@ -4,9 +4,11 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QAction>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <QToolBar>
 
 #include <exception>
 #include <optional>
@@ -31,6 +33,12 @@ void paintItem(QPainter &painter, const PlacedItem &item, const Scale &scale)
     if (item.kind == ItemKind::HorizontalLine) {
         const double thickness = std::max(item.lineWidth * scale.y, 1.0);
         painter.fillRect(QRectF(box.left(), box.center().y() - thickness / 2, box.width(), thickness), Qt::black);
+        // A preview draws the page scaled down, where the rule can become thinner than a
+        // pixel and vanish: a hairline (one device pixel at every scale) runs inside it.
+        painter.save();
+        painter.setPen(QPen(Qt::black, 0));
+        painter.drawLine(QPointF(box.left(), box.center().y()), QPointF(box.right(), box.center().y()));
+        painter.restore();
         return;
     }
     if (item.text.isEmpty())
@@ -39,6 +47,30 @@ void paintItem(QPainter &painter, const PlacedItem &item, const Scale &scale)
     // Text drawn into a box is cut at the box unless told otherwise.
     const int flags = textFlags(item.alignment, item.wordWrap) | (item.clip ? 0 : int(Qt::TextDontClip));
     painter.drawText(box, flags, item.text);
+}
+
+// The preview's print and page set-up work from the keyboard: each has a shortcut, and
+// its button is a stop in the window's tab order.
+void offerByKeyboard(QPrintPreviewDialog &dialog)
+{
+    const struct {
+        const char *text;
+        QKeySequence keys;
+    } offered[] = {{"Print", QKeySequence::Print}, {"Page setup", QKeySequence(QStringLiteral("Ctrl+Shift+P"))}};
+    const QList<QToolBar *> bars = dialog.findChildren<QToolBar *>();
+    for (QAction *action : dialog.findChildren<QAction *>()) {
+        for (const auto &o : offered) {
+            if (action->text() != QCoreApplication::translate("QPrintPreviewDialog", o.text))
+                continue;
+            action->setShortcut(o.keys);
+            action->setShortcutContext(Qt::WindowShortcut);
+            action->setToolTip(QStringLiteral("%1 (%2)").arg(action->text(), o.keys.toString(QKeySequence::NativeText)));
+            for (QToolBar *bar : bars) {
+                if (QWidget *button = bar->widgetForAction(action))
+                    button->setFocusPolicy(Qt::TabFocus);
+            }
+        }
+    }
 }
 
 } // namespace
@@ -128,6 +160,7 @@ bool preview(Report &report, QWidget *parent)
     setUpPrinter(report, printer);
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setObjectName(QStringLiteral("ReportPreview"));
+    offerByKeyboard(dialog);
     if (!report.documentName.isEmpty())
         dialog.setWindowTitle(report.documentName);
     if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
