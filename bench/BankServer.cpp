@@ -26,7 +26,11 @@ namespace {
 
 std::string twoDigits(int n)
 {
-    return (n < 10 ? "0" : "") + std::to_string(n);
+    // Appended rather than put in front: GCC 12 takes the insertion at the front for an
+    // overlapping copy at -O3 (-Wrestrict).
+    std::string digits(n < 10 ? 1 : 0, '0');
+    digits += std::to_string(n);
+    return digits;
 }
 
 std::string fourDigits(int n)

@@ -1,6 +1,7 @@
 // Userpr: creates every window of the system once, then runs the message loop until the
-// main window is closed.
+// main window is closed. Where no server is known yet, it offers the demonstration servers.
 
+#include "app/DemoServers.h"
 #include "app/Users.h"
 #include "app/Windows.h"
 #include "platform/controls/Application.h"
@@ -8,6 +9,7 @@
 #include "platform/embedded/EmbeddedServer.h"
 
 #include <QEvent>
+#include <QTimer>
 
 namespace {
 
@@ -30,9 +32,12 @@ int main(int argc, char *argv[])
     controls::Application application(argc, argv);
     application.setApplicationName(QStringLiteral("Userpr"));
     embedded::EmbeddedServer::registerKind();
+    // The menu entry the windows belong to (userpr.desktop).
+    application.setDesktopFileName(QStringLiteral("userpr"));
     Windows windows;
     MainWindowWatch watch;
     Form1->installEventFilter(&watch);
     Form1->show();
+    QTimer::singleShot(0, Form1, [] { demoservers::offer(); });
     return application.exec();
 }

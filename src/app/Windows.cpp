@@ -14,6 +14,10 @@
 #include "lookup/dbs.h"
 #include "lookup/find.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+
 namespace {
 
 template <typename Window>
@@ -30,10 +34,22 @@ void destroy(std::unique_ptr<Window> &owner, Window *&reference)
     owner.reset();
 }
 
+// The program's icon, drawn for every size that a title bar or a task switcher asks for.
+QIcon programIcon()
+{
+    QIcon icon;
+    const QDir pictures(QStringLiteral(":/icons"));
+    for (const QString &name : pictures.entryList({QStringLiteral("userpr-*.png")}))
+        icon.addFile(pictures.filePath(name));
+    return icon;
+}
+
 } // namespace
 
 Windows::Windows()
 {
+    // Every window shows the program's icon unless it has one of its own.
+    QApplication::setWindowIcon(programIcon());
     create(m_form1, Form1);
     create(m_dualList, DualListDlg);
     create(m_login, LoginForm);

@@ -1,8 +1,12 @@
 #include "MainWindowFixture.h"
 
+#include "app/DemoServers.h"
 #include "app/help1.h"
+#include "platform/embedded/EmbeddedServer.h"
 
 #include <QAccessible>
+#include <QFile>
+#include <QFileInfo>
 #include <QStyle>
 
 class TestLogin : public QObject {
@@ -12,6 +16,9 @@ private slots:
     void everyShowingStartsWithAnEmptyFocusedPassword();
     void afterAPromptTheNextConnectShowsTheServerRow();
     void theHelpText();
+    void everyWindowShowsTheProgramsIcon();
+    void aFreshAccountIsOfferedTheDemoServers_data();
+    void aFreshAccountIsOfferedTheDemoServers();
 };
 
 void TestLogin::theDialogsLook()
@@ -134,6 +141,102 @@ void TestLogin::theHelpText()
     QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("ok"));
     QVERIFY(FormHelp->isVisible());
     testsupport::screenshot(FormHelp, QStringLiteral("help-window"));
+}
+
+void TestLogin::everyWindowShowsTheProgramsIcon()
+{
+    MainWindowFixture f;
+    QList<QWidget *> windows{Form1};
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("controls::Form"))
+            windows.append(widget);
+    }
+    QCOMPARE(windows.size(), 13);
+    for (int size : {16, 32, 256}) {
+        const QImage drawn = QImage(QString::fromUtf8(USERPR_SOURCE_DIR "/icons/userpr-%1.png").arg(size))
+                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QVERIFY(!drawn.isNull());
+        for (QWidget *window : windows) {
+            const QImage shown = window->windowIcon().pixmap(QSize(size, size)).toImage().convertToFormat(
+                QImage::Format_ARGB32_Premultiplied);
+            QVERIFY2(shown == drawn, qPrintable(window->objectName() + QStringLiteral(" at %1 pixels").arg(size)));
+        }
+    }
+}
+
+void TestLogin::aFreshAccountIsOfferedTheDemoServers_data()
+{
+    QTest::addColumn<QString>("servers");  // the servers file
+    QTest::addColumn<QString>("existing"); // an embedded server in the data folder already
+    QTest::addColumn<bool>("blocked");     // a file stands where the data folder would be
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<QStringList>("made");
+    QTest::addColumn<bool>("failureShown");
+
+    const QStringList both{QStringLiteral("LIVE"), QStringLiteral("TEST")};
+    QTest::newRow("nothing known, Yes") << QString() << QString() << false << true << true << both << false;
+    QTest::newRow("nothing known, No") << QString() << QString() << false << false << true << QStringList() << false;
+    QTest::newRow("LIVE is embedded") << QString() << QStringLiteral("LIVE") << false << true << false
+                                      << QStringList{QStringLiteral("LIVE")} << false;
+    QTest::newRow("TEST is configured") << QStringLiteral("[test]\ndriver=QPSQL\ndatabase=vortalix\n") << QString() << false
+                                        << true << false << QStringList() << false;
+    QTest::newRow("another alias is configured") << QStringLiteral("[PROD]\ndriver=QOCI\ndatabase=P\n") << QString()
+                                                 << false << true << true << both << false;
+    QTest::newRow("the data folder cannot be made") << QString() << QString() << true << true << true << QStringList()
+                                                    << true;
+}
+
+void TestLogin::aFreshAccountIsOfferedTheDemoServers()
+{
+    QFETCH(QString, servers);
+    QFETCH(QString, existing);
+    QFETCH(bool, blocked);
+    QFETCH(bool, answer);
+    QFETCH(bool, asked);
+    QFETCH(QStringList, made);
+    QFETCH(bool, failureShown);
+
+    QTemporaryDir home;
+    const QString serversFile = home.filePath(QStringLiteral("servers.ini"));
+    const QString dataFolder = home.filePath(QStringLiteral("data/Userpr"));
+    if (!servers.isEmpty()) {
+        QFile file(serversFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(servers.toUtf8());
+    }
+    if (!existing.isEmpty())
+        embedded::EmbeddedServer::create(dataFolder + QLatin1Char('/') + existing);
+    if (blocked) {
+        QFile file(home.filePath(QStringLiteral("data")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const db::ServerDirectory directory(serversFile, dataFolder);
+
+    testsupport::MessageLog messages;
+    messages.answer({answer});
+    demoservers::offer(directory);
+
+    const QStringList questions = messages.texts(controls::MessageKind::Question);
+    QCOMPARE(questions.size(), asked ? 1 : 0);
+    if (asked)
+        QVERIFY2(questions.first().contains(QLatin1String("userpr-db init LIVE --demo")), qPrintable(questions.first()));
+    QCOMPARE(messages.texts(controls::MessageKind::Error).size(), failureShown ? 1 : 0);
+    QStringList found;
+    for (const QString &alias : {QStringLiteral("LIVE"), QStringLiteral("TEST")}) {
+        if (QFileInfo::exists(directory.embeddedFolder(alias)))
+            found.append(alias);
+    }
+    QCOMPARE(found, made);
+    if (existing.isEmpty() && !made.isEmpty()) {
+        // The demonstration data with its logins: thirty programs for the schema owner.
+        for (const QString &alias : made) {
+            const std::unique_ptr<db::Backend> session = directory.createBackend(alias);
+            session->open(QStringLiteral("vortalix"), QStringLiteral("lumivar"));
+            const db::ResultSet programs = session->select(QStringLiteral("select count(*) from vortalix_prog"), {});
+            QCOMPARE(programs.rows.front().value(0).toInt(), 30);
+        }
+    }
 }
 
 QTEST_MAIN(TestLogin)
