@@ -345,7 +345,7 @@ int runPasswd(const QStringList &args)
         }
         QString password;
         if (atTerminal()) {
-            readHidden(QStringLiteral("New password for %1: ").arg(embedded::names::fromTyped(args.at(1))), &password);
+            readHidden(QStringLiteral("New password for %1: ").arg(db::names::fromTyped(args.at(1))), &password);
         } else {
             QTextStream in(stdin);
             password = in.readLine();
@@ -391,7 +391,7 @@ int runSql(QStringList args)
         password = user.mid(slash + 1);
         user = user.left(slash);
     } else if (interactive) {
-        readHidden(QStringLiteral("Password for %1: ").arg(embedded::names::fromTyped(user)), &password);
+        readHidden(QStringLiteral("Password for %1: ").arg(db::names::fromTyped(user)), &password);
     } else {
         password = in.readLine();
     }
