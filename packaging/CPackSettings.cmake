@@ -2,12 +2,10 @@
 # a release for it. Its run-time dependencies are the shared libraries' packages that
 # dpkg-shlibdeps finds, and what the programs load at run time besides them.
 
-set(USERPR_PACKAGE_MAINTAINER "Userpr maintainers <userpr@example.org>"
-    CACHE STRING "The Maintainer of the Debian package: a name and an e-mail address")
-
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME userpr)
 set(CPACK_PACKAGE_VENDOR Userpr)
+# USERPR_PACKAGE_MAINTAINER is set in packaging/CMakeLists.txt, before the change log uses it.
 set(CPACK_PACKAGE_CONTACT "${USERPR_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "administration of a multi-company banking system's users")
 set(CPACK_PACKAGE_DESCRIPTION [=[
