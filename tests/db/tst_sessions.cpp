@@ -15,6 +15,7 @@
 
 using testsupport::TempServers;
 using testsupport::column;
+using testsupport::isServerError;
 
 // A session on a server as the windows rely on it, the same on every server kind: login
 // names, transactions, dates in the client's zone, the names and types of columns, the
@@ -32,6 +33,8 @@ private slots:
     void accountStatementsAndTheirRefusals();
     void anAccountStatementReadsAlikeOnEveryServer_data();
     void anAccountStatementReadsAlikeOnEveryServer();
+    void theDbaReachesNothingBeyondTheDatabase_data();
+    void theDbaReachesNothingBeyondTheDatabase();
     void theServersErrorKeepsItsCode();
 };
 
@@ -271,7 +274,7 @@ void TestSessions::accountStatementsAndTheirRefusals()
                   + QStringLiteral("/server.log"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray logged = log.readAll();
-        QVERIFY(logged.contains("create role \"newbie\" login password 'SCRAM-SHA-256$4096:"));
+        QVERIFY(logged.contains("role \"newbie\" already exists"));
         QVERIFY(!logged.contains("First Pass"));
     }
     owner->backend().execute(QStringLiteral("grant resource, connect, dealer to NEWBIE"), {});
@@ -359,13 +362,47 @@ void TestSessions::anAccountStatementReadsAlikeOnEveryServer()
     if (refusal.isEmpty())
         QVERIFY2(error.isEmpty(), qPrintable(error));
     else
-        QVERIFY2(testsupport::isServerError(error, refusal, onPostgreSql), qPrintable(error));
+        QVERIFY2(isServerError(error, refusal, onPostgreSql), qPrintable(error));
     // A password is shown neither in the server's refusal nor in the statement as shown.
     QVERIFY(!error.contains(QLatin1String("S3cretPwA")));
     if (!shown.isEmpty())
         QCOMPARE(db::withPasswordsHidden(statement), shown);
     if (!check.isEmpty())
         QCOMPARE(count(*servers.connect(QStringLiteral("system"), QStringLiteral("manager")), check), expected);
+}
+
+void TestSessions::theDbaReachesNothingBeyondTheDatabase_data()
+{
+    // The steps are run in turn as SYSTEM, and the last is refused; %1 is a file in a folder
+    // that the server's operating-system user could write to.
+    QTest::addColumn<QStringList>("route");
+    QTest::newRow("running a program") << QStringList{"alter role system createrole", "grant pg_execute_server_program to system",
+                                                      "copy (select 1) to program 'touch %1'"};
+    QTest::newRow("reading files") << QStringList{"grant pg_read_server_files to system",
+                                                  "copy vortalix.func_grants from '/etc/hostname'"};
+    QTest::newRow("writing files") << QStringList{"grant pg_write_server_files to system", "copy (select 1) to '%1'"};
+    QTest::newRow("the superuser's password") << QStringList{"alter user postgres identified by taken"};
+    QTest::newRow("a catalogue of one's own") << QStringList{"create temp view pg_roles as select 'postgres'::name rolname, "
+                                                             "rolcanlogin, oid from pg_catalog.pg_roles where rolname = 'mari'",
+                                                             "alter user postgres identified by taken"};
+    QTest::newRow("the superuser") << QStringList{"drop user postgres"};
+}
+
+void TestSessions::theDbaReachesNothingBeyondTheDatabase()
+{
+    if (!TempServers::onPostgreSql())
+        QSKIP("the cluster's superuser and predefined roles are PostgreSQL's");
+    QFETCH(QStringList, route);
+    TempServers servers;
+    QTemporaryDir folder;
+    QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::Permissions(0x7777)));
+    const QString reached = folder.filePath(QStringLiteral("reached"));
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    QString error;
+    for (QString step : route)
+        error = errorOf([&] { system->backend().execute(step.replace(QLatin1String("%1"), reached), {}); }).text();
+    QVERIFY2(error.contains(QLatin1String("(42501)")), qPrintable(error));
+    QVERIFY(!QFile::exists(reached));
 }
 
 void TestSessions::theServersErrorKeepsItsCode()

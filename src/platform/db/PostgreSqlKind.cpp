@@ -44,6 +44,12 @@ QString literal(QString text)
     return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
 }
 
+// A name as the helpers of the schema sys take it: the role's own letters, as a literal.
+QString serverLiteral(const QString &oracleName)
+{
+    return literal(PostgreSqlKind::serverName(oracleName));
+}
+
 QString joined(const QStringList &names, QString (*quote)(const QString &))
 {
     QStringList result;
@@ -114,21 +120,23 @@ QString PostgreSqlKind::translate(const QString &statement) const
     // the embedded server refuses it: neither its password nor a name that cannot be
     // read as one reaches the server.
     const AccountStatement st = AccountStatement::parse(statement);
+    // Accounts and roles are made, changed and dropped by the dictionary schema's helpers,
+    // which act on the database's own roles alone.
     switch (st.kind) {
     case Kind::CreateUser:
         // Tablespaces belong to tables on this server, not to accounts.
-        return QStringLiteral("create role %1 login password %2").arg(quotedName(st.name), verifierLiteral(st.password));
+        return QStringLiteral("select sys.create_user(%1, %2)").arg(serverLiteral(st.name), verifierLiteral(st.password));
     case Kind::AlterUser:
-        return QStringLiteral("alter role %1 password %2").arg(quotedName(st.name), verifierLiteral(st.password));
+        return QStringLiteral("select sys.alter_user(%1, %2)").arg(serverLiteral(st.name), verifierLiteral(st.password));
     case Kind::DropUser:
-        // The dictionary schema's helper drops what was granted to the account with it,
-        // and with cascade what it owns.
+        // The helper drops what was granted to the account with it, and with cascade what
+        // it owns.
         return QStringLiteral("select sys.drop_user(%1, %2)")
-            .arg(literal(serverName(st.name)), st.cascade ? QStringLiteral("true") : QStringLiteral("false"));
+            .arg(serverLiteral(st.name), st.cascade ? QStringLiteral("true") : QStringLiteral("false"));
     case Kind::CreateRole:
-        return QStringLiteral("create role %1").arg(quotedName(st.name));
+        return QStringLiteral("select sys.create_role(%1)").arg(serverLiteral(st.name));
     case Kind::DropRole:
-        return QStringLiteral("drop role %1").arg(quotedName(st.name));
+        return QStringLiteral("select sys.drop_role(%1)").arg(serverLiteral(st.name));
     case Kind::GrantRoles:
         return QStringLiteral("grant %1 to %2%3")
             .arg(joined(st.privileges, quotedName), joined(st.grantees, granteeName),
@@ -138,7 +146,7 @@ QString PostgreSqlKind::translate(const QString &statement) const
         QStringList calls;
         for (const QString &g : st.grantees) {
             for (const QString &role : st.privileges)
-                calls.append(QStringLiteral("sys.revoke_role(%1, %2)").arg(literal(serverName(role)), literal(serverName(g))));
+                calls.append(QStringLiteral("sys.revoke_role(%1, %2)").arg(serverLiteral(role), serverLiteral(g)));
         }
         return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
     }
@@ -150,7 +158,7 @@ QString PostgreSqlKind::translate(const QString &statement) const
     }
     QStringList calls;
     for (const QString &g : st.grantees)
-        calls.append(QStringLiteral("sys.revoke_execute(%1, %2)").arg(literal(objectName(st)), literal(serverName(g))));
+        calls.append(QStringLiteral("sys.revoke_execute(%1, %2)").arg(literal(objectName(st)), serverLiteral(g)));
     return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
 }
 
