@@ -217,24 +217,73 @@ begin
 end;
 $$;
 
--- Revokes EXECUTE on a program unit, failing when it was not granted to the grantee.
--- The unit is named as in a statement (schema.name); runs with the caller's rights.
-create function sys.revoke_execute(p_unit text, p_grantee text) returns void
-    language plpgsql
+-- The program unit OWNER.UNIT (of the login's own schema when OWNER is empty) whose
+-- EXECUTE the login may grant and revoke: as its owner, or as DBA when an account of the
+-- database owns it, as on the real server. Anyone else is refused, where the server
+-- itself would only warn and change nothing.
+create function sys.executable_unit(p_owner text, p_unit text) returns regprocedure
+    language plpgsql stable set search_path = pg_catalog, pg_temp
 as $$
 declare
-    routine regproc := pg_catalog.to_regproc(p_unit);
+    unit text := format('%I.%I', coalesce(nullif(p_owner, ''), session_user), p_unit);
+    routine regprocedure := to_regproc(unit)::oid::regprocedure;
+    owner oid;
 begin
     if routine is null then
-        raise exception 'program unit % does not exist', p_unit using errcode = '42883';
+        raise exception 'program unit % does not exist', unit using errcode = '42883';
     end if;
+    select proowner into owner from pg_proc where oid = routine;
+    if not pg_has_role(session_user, owner, 'usage') and not (sys.login_is_dba() and sys.ordinary_role(owner)) then
+        raise exception 'permission denied to grant or revoke EXECUTE on %', unit using errcode = '42501';
+    end if;
+    return routine;
+end;
+$$;
+revoke all on function sys.executable_unit(text, text) from public;
+
+-- A grantee as a statement names it: PUBLIC, or an account or role that exists.
+create function sys.grantee_name(p_grantee text) returns text
+    language plpgsql stable set search_path = pg_catalog, pg_temp
+as $$
+begin
+    if p_grantee = 'public' then
+        return 'public';
+    end if;
+    if not exists (select 1 from pg_roles where rolname = p_grantee) then
+        raise exception 'user or role "%" does not exist', sys.oracle_name(p_grantee) using errcode = '42704';
+    end if;
+    return format('%I', p_grantee);
+end;
+$$;
+
+-- Grants EXECUTE on a program unit to a grantee, as "grant execute on U to G" does.
+create function sys.grant_execute(p_owner text, p_unit text, p_grantee text) returns void
+    language plpgsql security definer set search_path = pg_catalog, pg_temp
+as $$
+declare
+    routine regprocedure := sys.executable_unit(p_owner, p_unit);
+begin
+    execute format('grant execute on routine %s to %s', routine, sys.grantee_name(p_grantee));
+end;
+$$;
+
+-- Revokes EXECUTE on a program unit, failing when its owner did not grant it to the
+-- grantee, as "revoke execute on U from G" does.
+create function sys.revoke_execute(p_owner text, p_unit text, p_grantee text) returns void
+    language plpgsql security definer set search_path = pg_catalog, pg_temp
+as $$
+declare
+    routine regprocedure := sys.executable_unit(p_owner, p_unit);
+    grantee_sql text := sys.grantee_name(p_grantee);
+begin
     if not exists (
-        select 1 from pg_catalog.pg_proc p, pg_catalog.aclexplode(p.proacl) a
-         where p.oid = routine and a.privilege_type = 'EXECUTE'
-           and a.grantee = (select r.oid from pg_catalog.pg_roles r where r.rolname = p_grantee)) then
-        raise exception 'EXECUTE on % is not granted to "%"', p_unit, sys.oracle_name(p_grantee)
+        select 1 from pg_proc p, aclexplode(p.proacl) a
+         where p.oid = routine and a.privilege_type = 'EXECUTE' and a.grantor = p.proowner
+           and a.grantee = case when p_grantee = 'public' then 0
+                                else (select r.oid from pg_roles r where r.rolname = p_grantee) end) then
+        raise exception 'EXECUTE on % is not granted to "%"', routine, sys.oracle_name(p_grantee)
             using errcode = '42704';
     end if;
-    execute pg_catalog.format('revoke execute on routine %s from %I', routine::regprocedure, p_grantee);
+    execute format('revoke execute on routine %s from %s', routine, grantee_sql);
 end;
 $$;

@@ -57,11 +57,12 @@ void TestServerKinds::accountStatementsForPostgreSql_data()
     QTest::newRow("revoke roles, each checked") << "revoke dealer, dealer2 from KALLE"
                                                 << "select sys.revoke_role('dealer', 'kalle'), sys.revoke_role('dealer2', 'kalle')";
     QTest::newRow("grant execute") << "grant execute on vortalix.GET_CUSTOMER_NAME to MARI"
-                                   << "grant execute on routine \"vortalix\".\"get_customer_name\" to \"mari\"";
+                                   << "select sys.grant_execute('vortalix', 'get_customer_name', 'mari')";
     QTest::newRow("grant execute on one's own unit") << "grant execute on currency_rates to MARI, PUBLIC"
-                                                     << "grant execute on routine \"currency_rates\" to \"mari\", public";
+                                                     << "select sys.grant_execute('', 'currency_rates', 'mari'), "
+                                                        "sys.grant_execute('', 'currency_rates', 'public')";
     QTest::newRow("revoke execute, checked") << "revoke execute on vortalix.account_balance from MARI"
-                                             << "select sys.revoke_execute('\"vortalix\".\"account_balance\"', 'mari')";
+                                             << "select sys.revoke_execute('vortalix', 'account_balance', 'mari')";
     // An account statement that does not read is refused with the reader's error.
     QTest::newRow("table privileges") << "grant select, insert on vortalix.customer to AUDITOR" << "ORA-00990";
     QTest::newRow("drop user cascade") << "drop user MARI cascade" << "select sys.drop_user('mari', true)";

@@ -33,6 +33,8 @@ private slots:
     void accountStatementsAndTheirRefusals();
     void anAccountStatementReadsAlikeOnEveryServer_data();
     void anAccountStatementReadsAlikeOnEveryServer();
+    void executeIsGrantedAndRevokedByItsOwnerOrADba_data();
+    void executeIsGrantedAndRevokedByItsOwnerOrADba();
     void theDbaReachesNothingBeyondTheDatabase_data();
     void theDbaReachesNothingBeyondTheDatabase();
     void theServersErrorKeepsItsCode();
@@ -371,6 +373,40 @@ void TestSessions::anAccountStatementReadsAlikeOnEveryServer()
         QCOMPARE(count(*servers.connect(QStringLiteral("system"), QStringLiteral("manager")), check), expected);
 }
 
+void TestSessions::executeIsGrantedAndRevokedByItsOwnerOrADba_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("refusal");      // the real server's code, or empty for success
+    QTest::addColumn<QString>("onPostgreSql"); // PostgreSQL's words for the same refusal
+    QTest::addColumn<QString>("grantee");
+    QTest::addColumn<bool>("holds"); // whether the grantee holds EXECUTE on GET_CUSTOMER_NAME after it
+    const QString unit = QStringLiteral(" execute on vortalix.get_customer_name ");
+    QTest::newRow("a holder takes it from another") << "mari" << "revoke" + unit + "from JAAN" << "ORA-01031" << "(42501)" << "JAAN" << true;
+    QTest::newRow("a holder passes it on") << "mari" << "grant" + unit + "to AUDITOR" << "ORA-01031" << "(42501)" << "AUDITOR" << false;
+    QTest::newRow("a DBA takes it") << "system" << "revoke" + unit + "from JAAN" << QString() << QString() << "JAAN" << false;
+    QTest::newRow("a DBA gives it") << "system" << "grant" + unit + "to AUDITOR" << QString() << QString() << "AUDITOR" << true;
+    QTest::newRow("the owner's own unit") << "vortalix" << "grant execute on get_customer_name to AUDITOR" << QString()
+                                          << QString() << "AUDITOR" << true;
+    QTest::newRow("the login's own unit") << "system" << "grant execute on get_customer_name to AUDITOR" << "ORA-04042"
+                                          << "(42883)" << "AUDITOR" << false;
+}
+
+void TestSessions::executeIsGrantedAndRevokedByItsOwnerOrADba()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, statement);
+    QFETCH(QString, refusal);
+    QFETCH(QString, onPostgreSql);
+    QFETCH(QString, grantee);
+    QFETCH(bool, holds);
+    TempServers servers;
+    const QHash<QString, QString> passwords{{"system", "manager"}, {"vortalix", "lumivar"}, {"mari", "kevaro"}};
+    const QString error = errorOf([&] { servers.connect(login, passwords[login])->backend().execute(statement, {}); }).text();
+    QVERIFY2(refusal.isEmpty() ? error.isEmpty() : isServerError(error, refusal, onPostgreSql), qPrintable(error));
+    QCOMPARE(testsupport::holdsExecute(servers, grantee, QStringLiteral("GET_CUSTOMER_NAME")), holds);
+}
+
 void TestSessions::theDbaReachesNothingBeyondTheDatabase_data()
 {
     // The steps are run in turn as SYSTEM, and the last is refused; %1 is a file in a folder
@@ -386,6 +422,7 @@ void TestSessions::theDbaReachesNothingBeyondTheDatabase_data()
                                                              "rolcanlogin, oid from pg_catalog.pg_roles where rolname = 'mari'",
                                                              "alter user postgres identified by taken"};
     QTest::newRow("the superuser") << QStringList{"drop user postgres"};
+    QTest::newRow("the cluster's functions") << QStringList{"grant execute on pg_catalog.pg_reload_conf to system"};
 }
 
 void TestSessions::theDbaReachesNothingBeyondTheDatabase()

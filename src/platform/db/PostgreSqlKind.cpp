@@ -59,11 +59,6 @@ QString joined(const QStringList &names, QString (*quote)(const QString &))
     return result.join(QStringLiteral(", "));
 }
 
-QString objectName(const AccountStatement &st)
-{
-    return st.owner.isEmpty() ? quotedName(st.object) : quotedName(st.owner) + QLatin1Char('.') + quotedName(st.object);
-}
-
 // The password of a statement as the server keeps it: its SCRAM-SHA-256 verifier, made
 // with a fresh salt.
 QString verifierLiteral(const QString &password)
@@ -120,8 +115,9 @@ QString PostgreSqlKind::translate(const QString &statement) const
     // the embedded server refuses it: neither its password nor a name that cannot be
     // read as one reaches the server.
     const AccountStatement st = AccountStatement::parse(statement);
-    // Accounts and roles are made, changed and dropped by the dictionary schema's helpers,
-    // which act on the database's own roles alone.
+    // Accounts and roles are made, changed and dropped, and EXECUTE is granted, by the
+    // dictionary schema's helpers: they act on the database's own roles alone and fail
+    // where the real server fails and this one would only warn.
     switch (st.kind) {
     case Kind::CreateUser:
         // Tablespaces belong to tables on this server, not to accounts.
@@ -151,14 +147,16 @@ QString PostgreSqlKind::translate(const QString &statement) const
         return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
     }
     case Kind::GrantObject:
-        // The reader takes no object privilege but EXECUTE, and program units only.
-        return QStringLiteral("grant execute on routine %1 to %2").arg(objectName(st), joined(st.grantees, granteeName));
     case Kind::RevokeObject:
         break;
     }
+    // The reader takes no object privilege but EXECUTE, and program units only; an object
+    // without its owner is the login's own.
+    const QString helper = st.kind == Kind::GrantObject ? QStringLiteral("sys.grant_execute(%1, %2, %3)")
+                                                        : QStringLiteral("sys.revoke_execute(%1, %2, %3)");
     QStringList calls;
     for (const QString &g : st.grantees)
-        calls.append(QStringLiteral("sys.revoke_execute(%1, %2)").arg(literal(objectName(st)), serverLiteral(g)));
+        calls.append(helper.arg(serverLiteral(st.owner), serverLiteral(st.object), serverLiteral(g)));
     return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
 }
 
