@@ -6,7 +6,6 @@
 select setval('vortalix.vortalix_prog_seq', (select max(prog_id) from vortalix.vortalix_prog)::bigint);
 
 reset role;
-set role system;
 create role mari login password 'kevaro';
 grant connect, dealer to mari;
 create role jaan login password 'kevaro';

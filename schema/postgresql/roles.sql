@@ -10,9 +10,14 @@ create role resource;
 create role dealer;
 create role dealer2;
 
--- Creates and drops accounts and roles; holds DBA, so it may call the dictionary
--- schema's helper that drops an account.
-create role system login createrole password 'manager';
+-- DBA hands out the schema's roles, as Oracle's DBA may grant any role.
+grant connect, resource, dealer, dealer2 to dba with admin option;
+
+-- Creates and drops accounts and roles through the dictionary schema's helpers, which
+-- holders of DBA alone may call. It holds no right of the cluster's own: CREATEROLE would
+-- let it grant itself the cluster's predefined roles (running programs, reading and
+-- writing files as the server's operating-system user), and so reach beyond the database.
+create role system login password 'manager';
 grant dba, connect, resource to system with admin option;
 
 -- The schema owner hands out the roles new accounts get, with the admin option as on

@@ -60,21 +60,6 @@ bool accountExists(MainWindowFixture &f, const QString &server, const QString &u
     return testsupport::countRows(*c, QStringLiteral("select username from all_users where username = '%1'").arg(user)) == 1;
 }
 
-// Whether the user holds EXECUTE on the owner's program unit: the owner can take back
-// only what was given.
-bool holdsExecute(MainWindowFixture &f, const QString &server, const QString &user, const QString &unit)
-{
-    try {
-        run(f, server, QStringLiteral("vortalix"), QStringLiteral("lumivar"),
-            {QStringLiteral("revoke execute on vortalix.%1 from %2").arg(unit, user)});
-    } catch (const std::exception &) {
-        return false;
-    }
-    run(f, server, QStringLiteral("vortalix"), QStringLiteral("lumivar"),
-        {QStringLiteral("grant execute on vortalix.%1 to %2").arg(unit, user)});
-    return true;
-}
-
 // Shows the account window for the server named in the login dialog, answering the
 // prompt for the password of "system".
 void openAccountWindow(const QString &server, const QString &password = QStringLiteral("manager"))
@@ -349,7 +334,7 @@ void TestAccounts::aUserWithoutAnAccountAndItsCreation()
     QCOMPARE(rolesOf(f, QStringLiteral("TEST"), QStringLiteral("MARI")),
              (QStringList{QStringLiteral("CONNECT"), QStringLiteral("DEALER"), QStringLiteral("RESOURCE")}));
     for (const char *unit : {"GET_CUSTOMER_NAME", "ACCOUNT_BALANCE", "CURRENCY_RATES"})
-        QVERIFY(holdsExecute(f, QStringLiteral("TEST"), QStringLiteral("MARI"), QLatin1String(unit)));
+        QVERIFY(testsupport::holdsExecute(f.servers, QStringLiteral("MARI"), QLatin1String(unit), QStringLiteral("TEST")));
     // The lists are rebuilt: the database has moved to the left, and the login is "system" again.
     QCOMPARE(FormCreateUser->Label3->text(), QStringLiteral(" MARI"));
     QCOMPARE(items(FormCreateUser->ListBox1), QStringList{QStringLiteral("TEST")});
@@ -407,7 +392,7 @@ void TestAccounts::okToAllDoesTheOtherDatabasesUnseen()
     QCOMPARE(rolesOf(f, QStringLiteral("TEST"), QStringLiteral("MARI")), QStringList{QStringLiteral("CONNECT")});
     QCOMPARE(rolesOf(f, QStringLiteral("THIRD"), QStringLiteral("MARI")),
              (QStringList{QStringLiteral("CONNECT"), QStringLiteral("DEALER"), QStringLiteral("RESOURCE")}));
-    QVERIFY(holdsExecute(f, QStringLiteral("THIRD"), QStringLiteral("MARI"), QStringLiteral("CURRENCY_RATES")));
+    QVERIFY(testsupport::holdsExecute(f.servers, QStringLiteral("MARI"), QStringLiteral("CURRENCY_RATES"), QStringLiteral("THIRD")));
     QCOMPARE(items(FormCreateUser->ListBox1), (QStringList{QStringLiteral("TEST"), QStringLiteral("THIRD")}));
     // A silent run leaves the connection open, logged in as "system".
     QVERIFY(FormCreateUser->Database1->connected());
@@ -428,7 +413,7 @@ void TestAccounts::anAccountMadeMeanwhileIsReportedOnceAndGranted()
     QCOMPARE(f.messages.entries().first().kind, MessageKind::Plain);
     QCOMPARE(rolesOf(f, QStringLiteral("TEST"), QStringLiteral("MARI")),
              (QStringList{QStringLiteral("CONNECT"), QStringLiteral("DEALER"), QStringLiteral("RESOURCE")}));
-    QVERIFY(holdsExecute(f, QStringLiteral("TEST"), QStringLiteral("MARI"), QStringLiteral("ACCOUNT_BALANCE")));
+    QVERIFY(testsupport::holdsExecute(f.servers, QStringLiteral("MARI"), QStringLiteral("ACCOUNT_BALANCE"), QStringLiteral("TEST")));
     // Its password stays the other administrator's.
     QVERIFY(f.servers.connect(QStringLiteral("MARI"), QStringLiteral("other"), QStringLiteral("TEST"))->connected());
 }
@@ -488,7 +473,7 @@ void TestAccounts::anEmptyListOfProgramUnits()
     QVERIFY(f.messages.entries().isEmpty());
     QCOMPARE(rolesOf(f, QStringLiteral("TEST"), QStringLiteral("MARI")),
              (QStringList{QStringLiteral("CONNECT"), QStringLiteral("DEALER"), QStringLiteral("RESOURCE")}));
-    QVERIFY(!holdsExecute(f, QStringLiteral("TEST"), QStringLiteral("MARI"), QStringLiteral("GET_CUSTOMER_NAME")));
+    QVERIFY(!testsupport::holdsExecute(f.servers, QStringLiteral("MARI"), QStringLiteral("GET_CUSTOMER_NAME"), QStringLiteral("TEST")));
 }
 
 void TestAccounts::dropConfirmedAndRefused()

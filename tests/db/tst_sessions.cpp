@@ -15,6 +15,7 @@
 
 using testsupport::TempServers;
 using testsupport::column;
+using testsupport::isServerError;
 
 // A session on a server as the windows rely on it, the same on every server kind: login
 // names, transactions, dates in the client's zone, the names and types of columns, the
@@ -32,6 +33,10 @@ private slots:
     void accountStatementsAndTheirRefusals();
     void anAccountStatementReadsAlikeOnEveryServer_data();
     void anAccountStatementReadsAlikeOnEveryServer();
+    void executeIsGrantedAndRevokedByItsOwnerOrADba_data();
+    void executeIsGrantedAndRevokedByItsOwnerOrADba();
+    void theDbaReachesNothingBeyondTheDatabase_data();
+    void theDbaReachesNothingBeyondTheDatabase();
     void theServersErrorKeepsItsCode();
 };
 
@@ -271,7 +276,7 @@ void TestSessions::accountStatementsAndTheirRefusals()
                   + QStringLiteral("/server.log"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray logged = log.readAll();
-        QVERIFY(logged.contains("create role \"newbie\" login password 'SCRAM-SHA-256$4096:"));
+        QVERIFY(logged.contains("role \"newbie\" already exists"));
         QVERIFY(!logged.contains("First Pass"));
     }
     owner->backend().execute(QStringLiteral("grant resource, connect, dealer to NEWBIE"), {});
@@ -359,13 +364,82 @@ void TestSessions::anAccountStatementReadsAlikeOnEveryServer()
     if (refusal.isEmpty())
         QVERIFY2(error.isEmpty(), qPrintable(error));
     else
-        QVERIFY2(testsupport::isServerError(error, refusal, onPostgreSql), qPrintable(error));
+        QVERIFY2(isServerError(error, refusal, onPostgreSql), qPrintable(error));
     // A password is shown neither in the server's refusal nor in the statement as shown.
     QVERIFY(!error.contains(QLatin1String("S3cretPwA")));
     if (!shown.isEmpty())
         QCOMPARE(db::withPasswordsHidden(statement), shown);
     if (!check.isEmpty())
         QCOMPARE(count(*servers.connect(QStringLiteral("system"), QStringLiteral("manager")), check), expected);
+}
+
+void TestSessions::executeIsGrantedAndRevokedByItsOwnerOrADba_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("refusal");      // the real server's code, or empty for success
+    QTest::addColumn<QString>("onPostgreSql"); // PostgreSQL's words for the same refusal
+    QTest::addColumn<QString>("grantee");
+    QTest::addColumn<bool>("holds"); // whether the grantee holds EXECUTE on GET_CUSTOMER_NAME after it
+    const QString unit = QStringLiteral(" execute on vortalix.get_customer_name ");
+    QTest::newRow("a holder takes it from another") << "mari" << "revoke" + unit + "from JAAN" << "ORA-01031" << "(42501)" << "JAAN" << true;
+    QTest::newRow("a holder passes it on") << "mari" << "grant" + unit + "to AUDITOR" << "ORA-01031" << "(42501)" << "AUDITOR" << false;
+    QTest::newRow("a DBA takes it") << "system" << "revoke" + unit + "from JAAN" << QString() << QString() << "JAAN" << false;
+    QTest::newRow("a DBA gives it") << "system" << "grant" + unit + "to AUDITOR" << QString() << QString() << "AUDITOR" << true;
+    QTest::newRow("the owner's own unit") << "vortalix" << "grant execute on get_customer_name to AUDITOR" << QString()
+                                          << QString() << "AUDITOR" << true;
+    QTest::newRow("the login's own unit") << "system" << "grant execute on get_customer_name to AUDITOR" << "ORA-04042"
+                                          << "(42883)" << "AUDITOR" << false;
+}
+
+void TestSessions::executeIsGrantedAndRevokedByItsOwnerOrADba()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, statement);
+    QFETCH(QString, refusal);
+    QFETCH(QString, onPostgreSql);
+    QFETCH(QString, grantee);
+    QFETCH(bool, holds);
+    TempServers servers;
+    const QHash<QString, QString> passwords{{"system", "manager"}, {"vortalix", "lumivar"}, {"mari", "kevaro"}};
+    const QString error = errorOf([&] { servers.connect(login, passwords[login])->backend().execute(statement, {}); }).text();
+    QVERIFY2(refusal.isEmpty() ? error.isEmpty() : isServerError(error, refusal, onPostgreSql), qPrintable(error));
+    QCOMPARE(testsupport::holdsExecute(servers, grantee, QStringLiteral("GET_CUSTOMER_NAME")), holds);
+}
+
+void TestSessions::theDbaReachesNothingBeyondTheDatabase_data()
+{
+    // The steps are run in turn as SYSTEM, and the last is refused; %1 is a file in a folder
+    // that the server's operating-system user could write to.
+    QTest::addColumn<QStringList>("route");
+    QTest::newRow("running a program") << QStringList{"alter role system createrole", "grant pg_execute_server_program to system",
+                                                      "copy (select 1) to program 'touch %1'"};
+    QTest::newRow("reading files") << QStringList{"grant pg_read_server_files to system",
+                                                  "copy vortalix.func_grants from '/etc/hostname'"};
+    QTest::newRow("writing files") << QStringList{"grant pg_write_server_files to system", "copy (select 1) to '%1'"};
+    QTest::newRow("the superuser's password") << QStringList{"alter user postgres identified by taken"};
+    QTest::newRow("a catalogue of one's own") << QStringList{"create temp view pg_roles as select 'postgres'::name rolname, "
+                                                             "rolcanlogin, oid from pg_catalog.pg_roles where rolname = 'mari'",
+                                                             "alter user postgres identified by taken"};
+    QTest::newRow("the superuser") << QStringList{"drop user postgres"};
+    QTest::newRow("the cluster's functions") << QStringList{"grant execute on pg_catalog.pg_reload_conf to system"};
+}
+
+void TestSessions::theDbaReachesNothingBeyondTheDatabase()
+{
+    if (!TempServers::onPostgreSql())
+        QSKIP("the cluster's superuser and predefined roles are PostgreSQL's");
+    QFETCH(QStringList, route);
+    TempServers servers;
+    QTemporaryDir folder;
+    QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::Permissions(0x7777)));
+    const QString reached = folder.filePath(QStringLiteral("reached"));
+    auto system = servers.connect(QStringLiteral("system"), QStringLiteral("manager"));
+    QString error;
+    for (QString step : route)
+        error = errorOf([&] { system->backend().execute(step.replace(QLatin1String("%1"), reached), {}); }).text();
+    QVERIFY2(error.contains(QLatin1String("(42501)")), qPrintable(error));
+    QVERIFY(!QFile::exists(reached));
 }
 
 void TestSessions::theServersErrorKeepsItsCode()

@@ -2,6 +2,7 @@
 
 #include "PostgreSqlServer.h"
 
+#include "platform/db/DbError.h"
 #include "platform/db/Field.h"
 #include "platform/embedded/EmbeddedServer.h"
 
@@ -135,6 +136,18 @@ QStringList column(db::Connection &connection, const QString &sql)
 int countRows(db::Connection &connection, const QString &sql)
 {
     return int(connection.backend().select(sql, {}).rows.size());
+}
+
+bool holdsExecute(const TempServers &servers, const QString &user, const QString &unit, const QString &alias)
+{
+    auto owner = servers.connect(QStringLiteral("vortalix"), QStringLiteral("lumivar"), alias);
+    try {
+        owner->backend().execute(QStringLiteral("revoke execute on vortalix.%1 from %2").arg(unit, user), {});
+    } catch (const db::DbError &) {
+        return false;
+    }
+    owner->backend().execute(QStringLiteral("grant execute on vortalix.%1 to %2").arg(unit, user), {});
+    return true;
 }
 
 } // namespace testsupport

@@ -61,5 +61,9 @@ QString insertionOrder();
 QStringList column(db::Connection &connection, const QString &sql);
 // The number of rows a statement yields.
 int countRows(db::Connection &connection, const QString &sql);
+// Whether the account holds EXECUTE on the schema owner's program unit. The owner tells,
+// since it can take back only what was given, and then gives it again.
+bool holdsExecute(const TempServers &servers, const QString &user, const QString &unit,
+                  const QString &alias = QStringLiteral("LIVE"));
 
 } // namespace testsupport

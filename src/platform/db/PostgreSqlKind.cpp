@@ -44,6 +44,12 @@ QString literal(QString text)
     return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
 }
 
+// A name as the helpers of the schema sys take it: the role's own letters, as a literal.
+QString serverLiteral(const QString &oracleName)
+{
+    return literal(PostgreSqlKind::serverName(oracleName));
+}
+
 QString joined(const QStringList &names, QString (*quote)(const QString &))
 {
     QStringList result;
@@ -51,11 +57,6 @@ QString joined(const QStringList &names, QString (*quote)(const QString &))
     for (const QString &n : names)
         result.append(quote(n));
     return result.join(QStringLiteral(", "));
-}
-
-QString objectName(const AccountStatement &st)
-{
-    return st.owner.isEmpty() ? quotedName(st.object) : quotedName(st.owner) + QLatin1Char('.') + quotedName(st.object);
 }
 
 // The password of a statement as the server keeps it: its SCRAM-SHA-256 verifier, made
@@ -114,21 +115,24 @@ QString PostgreSqlKind::translate(const QString &statement) const
     // the embedded server refuses it: neither its password nor a name that cannot be
     // read as one reaches the server.
     const AccountStatement st = AccountStatement::parse(statement);
+    // Accounts and roles are made, changed and dropped, and EXECUTE is granted, by the
+    // dictionary schema's helpers: they act on the database's own roles alone and fail
+    // where the real server fails and this one would only warn.
     switch (st.kind) {
     case Kind::CreateUser:
         // Tablespaces belong to tables on this server, not to accounts.
-        return QStringLiteral("create role %1 login password %2").arg(quotedName(st.name), verifierLiteral(st.password));
+        return QStringLiteral("select sys.create_user(%1, %2)").arg(serverLiteral(st.name), verifierLiteral(st.password));
     case Kind::AlterUser:
-        return QStringLiteral("alter role %1 password %2").arg(quotedName(st.name), verifierLiteral(st.password));
+        return QStringLiteral("select sys.alter_user(%1, %2)").arg(serverLiteral(st.name), verifierLiteral(st.password));
     case Kind::DropUser:
-        // The dictionary schema's helper drops what was granted to the account with it,
-        // and with cascade what it owns.
+        // The helper drops what was granted to the account with it, and with cascade what
+        // it owns.
         return QStringLiteral("select sys.drop_user(%1, %2)")
-            .arg(literal(serverName(st.name)), st.cascade ? QStringLiteral("true") : QStringLiteral("false"));
+            .arg(serverLiteral(st.name), st.cascade ? QStringLiteral("true") : QStringLiteral("false"));
     case Kind::CreateRole:
-        return QStringLiteral("create role %1").arg(quotedName(st.name));
+        return QStringLiteral("select sys.create_role(%1)").arg(serverLiteral(st.name));
     case Kind::DropRole:
-        return QStringLiteral("drop role %1").arg(quotedName(st.name));
+        return QStringLiteral("select sys.drop_role(%1)").arg(serverLiteral(st.name));
     case Kind::GrantRoles:
         return QStringLiteral("grant %1 to %2%3")
             .arg(joined(st.privileges, quotedName), joined(st.grantees, granteeName),
@@ -138,19 +142,21 @@ QString PostgreSqlKind::translate(const QString &statement) const
         QStringList calls;
         for (const QString &g : st.grantees) {
             for (const QString &role : st.privileges)
-                calls.append(QStringLiteral("sys.revoke_role(%1, %2)").arg(literal(serverName(role)), literal(serverName(g))));
+                calls.append(QStringLiteral("sys.revoke_role(%1, %2)").arg(serverLiteral(role), serverLiteral(g)));
         }
         return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
     }
     case Kind::GrantObject:
-        // The reader takes no object privilege but EXECUTE, and program units only.
-        return QStringLiteral("grant execute on routine %1 to %2").arg(objectName(st), joined(st.grantees, granteeName));
     case Kind::RevokeObject:
         break;
     }
+    // The reader takes no object privilege but EXECUTE, and program units only; an object
+    // without its owner is the login's own.
+    const QString helper = st.kind == Kind::GrantObject ? QStringLiteral("sys.grant_execute(%1, %2, %3)")
+                                                        : QStringLiteral("sys.revoke_execute(%1, %2, %3)");
     QStringList calls;
     for (const QString &g : st.grantees)
-        calls.append(QStringLiteral("sys.revoke_execute(%1, %2)").arg(literal(objectName(st)), literal(serverName(g))));
+        calls.append(helper.arg(serverLiteral(st.owner), serverLiteral(st.object), serverLiteral(g)));
     return QStringLiteral("select ") + calls.join(QStringLiteral(", "));
 }
 
