@@ -196,26 +196,28 @@ Rows::Rows(db::Connection *connection, QObject *parent) : db::DataSet(parent)
     setObjectName(QStringLiteral("QueryHistory"));
     setConnection(connection);
     using db::FieldType;
+    // What an auditor asks first comes first: when, what, which program, where, to whom;
+    // then who did it, from where, and the detail.
     addField(QStringLiteral("HISTORY_ID"), FieldType::Float).setVisible(false);
     addField(QStringLiteral("CHANGED_AT"), FieldType::DateTime)
         .setDisplayLabel(QStringLiteral("When"))
         .setDisplayFormat(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
         .setDisplayWidth(19);
-    addField(QStringLiteral("CHANGED_BY"), FieldType::String, db::names::maxLength)
-        .setDisplayLabel(QStringLiteral("Login"))
-        .setDisplayWidth(10);
-    addField(QStringLiteral("OS_USER"), FieldType::String, 64).setDisplayLabel(QStringLiteral("OS user")).setDisplayWidth(10);
-    addField(QStringLiteral("HOST_NAME"), FieldType::String, 64).setDisplayLabel(QStringLiteral("Host")).setDisplayWidth(12);
     addField(QStringLiteral("ACTION"), FieldType::String, 20).setDisplayLabel(QStringLiteral("What")).setDisplayWidth(14);
-    addField(QStringLiteral("PROG_ID"), FieldType::Float).setDisplayLabel(QStringLiteral("No.")).setDisplayWidth(5);
     addField(QStringLiteral("PROG_EXE"), FieldType::String, columns::ProgExe)
         .setDisplayLabel(QStringLiteral("Program"))
         .setDisplayWidth(16);
+    addField(QStringLiteral("PROG_ID"), FieldType::Float).setDisplayLabel(QStringLiteral("No.")).setDisplayWidth(5);
     addField(QStringLiteral("DATABASE_ID"), FieldType::Float).setVisible(false);
     addField(QStringLiteral("DB_NAME"), FieldType::String, 20).setDisplayLabel(QStringLiteral("Company")).setDisplayWidth(10);
     addField(QStringLiteral("USERNAME"), FieldType::String, columns::UserName)
         .setDisplayLabel(QStringLiteral("User"))
         .setDisplayWidth(10);
+    addField(QStringLiteral("CHANGED_BY"), FieldType::String, db::names::maxLength)
+        .setDisplayLabel(QStringLiteral("Login"))
+        .setDisplayWidth(10);
+    addField(QStringLiteral("OS_USER"), FieldType::String, 64).setDisplayLabel(QStringLiteral("OS user")).setDisplayWidth(10);
+    addField(QStringLiteral("HOST_NAME"), FieldType::String, 64).setDisplayLabel(QStringLiteral("Host")).setDisplayWidth(12);
     addField(QStringLiteral("DETAIL"), FieldType::String, 1000).setDisplayLabel(QStringLiteral("Detail")).setDisplayWidth(24);
 }
 

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -86,10 +87,15 @@ TFormHistory::TFormHistory(QWidget *parent) : controls::Form(parent)
     DBGrid1->setRowSelect(true);
     DBGrid1->setIndicator(false);
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    // No value is cut, and an empty column takes no room.
+    DBGrid1->setFitToContents(true);
+    DBGrid1->setMinimumHeight(DBGrid1->horizontalHeader()->sizeHint().height()
+                              + 5 * DBGrid1->verticalHeader()->defaultSectionSize()
+                              + DBGrid1->horizontalScrollBar()->sizeHint().height() + 2 * DBGrid1->frameWidth());
 
     LabelStatus = new QLabel(this);
     LabelStatus->setObjectName(QStringLiteral("LabelStatus"));
-    LabelStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    LabelStatus->setWordWrap(true);
     BtnExport = new QPushButton(QStringLiteral("&Export CSV..."), this);
     BtnExport->setObjectName(QStringLiteral("BtnExport"));
     BtnPrint = new QPushButton(QStringLiteral("&Print"), this);
@@ -114,14 +120,17 @@ TFormHistory::TFormHistory(QWidget *parent) : controls::Form(parent)
     narrowing->addWidget(buddyLabel(QStringLiteral("&Company"), EditCompany, this), 0, 4);
     narrowing->addWidget(EditCompany, 0, 5);
     narrowing->addWidget(buddyLabel(QStringLiteral("&From"), EditFrom, this), 1, 0);
-    narrowing->addWidget(EditFrom, 1, 1);
+    // A date needs no more room than its ten characters.
+    for (QLineEdit *date : {EditFrom, EditTo})
+        date->setMaximumWidth(date->fontMetrics().horizontalAdvance(QStringLiteral("dd/mm/yyyy")) * 3 / 2);
+    narrowing->addWidget(EditFrom, 1, 1, Qt::AlignLeft);
     narrowing->addWidget(buddyLabel(QStringLiteral("&To"), EditTo, this), 1, 2);
-    narrowing->addWidget(EditTo, 1, 3);
+    narrowing->addWidget(EditTo, 1, 3, Qt::AlignLeft);
     narrowing->addWidget(BtnShow, 1, 5, Qt::AlignRight);
     for (int column : {1, 3, 5})
         narrowing->setColumnStretch(column, 1);
     auto *bottom = new QHBoxLayout;
-    bottom->addWidget(LabelStatus, 1);
+    bottom->addStretch();
     bottom->addWidget(BtnExport);
     bottom->addWidget(BtnPrint);
     bottom->addWidget(BtnClose);
@@ -129,6 +138,7 @@ TFormHistory::TFormHistory(QWidget *parent) : controls::Form(parent)
     column->addLayout(narrowing);
     column->addWidget(LabelNote);
     column->addWidget(DBGrid1, 1);
+    column->addWidget(LabelStatus);
     column->addLayout(bottom);
 
     const QList<QWidget *> order{EditUser, EditProgram, EditCompany, EditFrom, EditTo, BtnShow,
@@ -153,7 +163,7 @@ TFormHistory::TFormHistory(QWidget *parent) : controls::Form(parent)
     connect(DBGrid1->model(), &QAbstractItemModel::rowsInserted, this, [this] { SetButtons(); });
     connect(DBGrid1->model(), &QAbstractItemModel::modelReset, this, [this] { SetButtons(); });
 
-    resize(900, 480);
+    resize(960, 520);
     SetButtons();
 }
 
@@ -190,9 +200,9 @@ void TFormHistory::buildReport()
         double width;
     };
     static const Column printed[] = {
-        {"CHANGED_AT", "When", 0, 31},      {"CHANGED_BY", "Login", 32, 20},   {"OS_USER", "OS user", 53, 20},
-        {"HOST_NAME", "Host", 74, 24},      {"ACTION", "What", 99, 25},        {"PROG_ID", "No.", 125, 9},
-        {"PROG_EXE", "Program", 135, 34},   {"DB_NAME", "Company", 170, 20},   {"USERNAME", "User", 191, 24},
+        {"CHANGED_AT", "When", 0, 31},    {"ACTION", "What", 32, 25},     {"PROG_EXE", "Program", 58, 34},
+        {"PROG_ID", "No.", 93, 9},        {"DB_NAME", "Company", 103, 20}, {"USERNAME", "User", 124, 24},
+        {"CHANGED_BY", "Login", 149, 20}, {"OS_USER", "OS user", 170, 20}, {"HOST_NAME", "Host", 191, 24},
         {"DETAIL", "Detail", 216, 61},
     };
     report::Band &headings = HistoryReport->addBand(QStringLiteral("HeadingBand"), BandType::ColumnHeader, 7);
