@@ -50,12 +50,6 @@ public:
     // Reads the rows again with the narrowing the fields give; a date that does not read
     // leaves the rows as they were and says so.
     void BtnShowClick();
-    // Writes every row of the narrowing to a CSV file (UTF-8, RFC 4180); returns the rows
-    // written.
-    int ExportTo(const QString &fileName);
-
-    // The dates the fields take: dd/mm/yyyy, dd/mm/yy or yyyy-mm-dd; empty is no date.
-    static std::optional<QDate> readDate(const QString &text);
 
 protected:
     void formShow() override { FormShow(); }
@@ -66,10 +60,15 @@ private:
     void FormShow();
     void FormHide();
     void BtnExportClick();
+    // Writes every row of the narrowing to a CSV file (UTF-8, RFC 4180); returns the rows
+    // written.
+    int ExportTo(const QString &fileName);
     void BtnPrintClick();
     void HistoryReportBeforePrint();
     void SetButtons();
     void note(const QString &text);
+    // The dates the fields take: dd/mm/yyyy, dd/mm/yy or yyyy-mm-dd; empty is no date.
+    static std::optional<QDate> readDate(const QString &text);
 
     std::unique_ptr<report::Report> m_report;
     report::Item *m_title = nullptr;

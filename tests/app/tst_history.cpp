@@ -369,7 +369,15 @@ void TestHistory::theRowsComeAsTheGridScrollsAndAllAreExported()
     QTRY_VERIFY(FormHistory->DBGrid1->model()->rowCount() > history::Rows::partRows);
 
     const QString file = f.servers.dataFolder() + QStringLiteral("/history.csv");
-    QCOMPARE(FormHistory->ExportTo(file), rows);
+    testsupport::ModalDriver driver;
+    driver.then([&](QWidget *dialog) {
+        QCOMPARE(dialog, static_cast<QWidget *>(FormHistory->SaveDialog1));
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        name->setText(file);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    FormHistory->BtnExport->click();
+    QCOMPARE(FormHistory->LabelStatus->text(), QStringLiteral("%1 rows exported to %2").arg(rows).arg(file));
     QFile csv(file);
     QVERIFY(csv.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(csv.readAll()).split(QStringLiteral("\r\n"));
@@ -380,7 +388,8 @@ void TestHistory::theRowsComeAsTheGridScrollsAndAllAreExported()
                  .match(lines.at(1)).hasMatch(), qPrintable(lines.at(1)));
     QVERIFY2(QRegularExpression(QStringLiteral("^%1,GRANT ROLE,,,,JAAN,VORTALIX,,,'=1\\+2$").arg(when)).match(lines.at(2)).hasMatch(),
              qPrintable(lines.at(2)));
-    QCOMPARE(FormHistory->LabelStatus->text(), QStringLiteral("%1 changes").arg(rows));
+    FormHistory->BtnShow->click();
+    QCOMPARE(FormHistory->LabelStatus->text(), QStringLiteral("200 changes shown, more below"));
 }
 
 void TestHistory::theWindowPrints()
@@ -390,6 +399,15 @@ void TestHistory::theWindowPrints()
     grantWithP({QStringLiteral("ANNE")}, {QStringLiteral("JAAN")});
     Form1->SpeedButtonHistory->click();
     testsupport::screenshot(FormHistory, QStringLiteral("history-window"));
+    // Tab reaches every control once, in reading order.
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(FormHistory->EditUser));
+    for (QWidget *next : std::initializer_list<QWidget *>{FormHistory->EditProgram, FormHistory->EditCompany, FormHistory->EditFrom,
+                                                          FormHistory->EditTo, FormHistory->BtnShow, FormHistory->DBGrid1,
+                                                          FormHistory->BtnExport, FormHistory->BtnPrint, FormHistory->BtnClose,
+                                                          FormHistory->EditUser}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
     QTest::keyClicks(FormHistory->EditUser, QStringLiteral("anne"));
     QTest::keyClick(FormHistory->EditUser, Qt::Key_Return);
     const report::Pages pages = FormHistory->HistoryReport->produce();
