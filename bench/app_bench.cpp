@@ -21,6 +21,7 @@
 #include "grants/printlist.h"
 #include "lookup/dbs.h"
 #include "lookup/find.h"
+#include "lookup/history.h"
 #include "platform/controls/Application.h"
 #include "platform/controls/Messages.h"
 #include "platform/db/Connection.h"
@@ -34,6 +35,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -297,6 +299,7 @@ public:
             openList();
             confirmList(m_server.halfProgram, m_server.halfNames, QStringLiteral("OK of that list, %1 names"));
             confirmList(m_server.allProgram, m_server.allNames, QStringLiteral("OK of that list, %1 names"));
+            confirmMoves();
             findByUser();
             chooseCompany();
             nextProgram();
@@ -306,6 +309,7 @@ public:
             copyGrants();
             accountWindow();
             companiesWindow();
+            historyWindow();
         }
         for (const QString &name : std::as_const(m_order)) {
             const auto &[project, raw] = m_results.value(name);
@@ -530,6 +534,46 @@ private:
             s.run(sql(statements::QueryUsers), {{QStringLiteral("prog_id"), double(program)}});
         });
         record(caption.arg(names), project, raw);
+    }
+
+    // OK of the list after ">>", then after "<" of the same names: every candidate granted,
+    // then revoked again, each grant and revoke with its row of the history
+    void confirmMoves()
+    {
+        moveToProgram(m_server.halfProgram);
+        QStringList moved;
+        for (const bool granting : {true, false}) {
+            const QList<double> project = times([&] {
+                QElapsedTimer t;
+                ModalAnswer answer([&](QWidget *) {
+                    if (granting) {
+                        moved = TDualListDlg::names(DualListDlg->SrcList);
+                        DualListDlg->IncAllBtn->click();
+                    } else {
+                        const QSet<QString> back(moved.cbegin(), moved.cend());
+                        for (int i = 0; i < DualListDlg->DstList->count(); ++i) {
+                            QListWidgetItem *item = DualListDlg->DstList->item(i);
+                            item->setSelected(back.contains(item->text()));
+                        }
+                        DualListDlg->ExcludeBtn->click();
+                    }
+                    t.start();
+                    DualListDlg->OKBtn->click();
+                });
+                Form1->BitBtn1->click();
+                settle();
+                const double ms = elapsed(t);
+                answer.rethrow();
+                expectQuiet(QStringLiteral("OK of the list with moves"));
+                return ms;
+            });
+            check(grantsOf(m_server.halfProgram, 1) == m_server.halfNames + (granting ? moved.size() : 0),
+                  QStringLiteral("the OK with moves left the wrong grants"));
+            record(QStringLiteral("OK of that list, %1 names %2 (history recorded)")
+                       .arg(moved.size())
+                       .arg(granting ? QStringLiteral("granted") : QStringLiteral("revoked")),
+                   project, {});
+        }
     }
 
     // find by user name %a% in one company
@@ -820,6 +864,45 @@ private:
         record(QStringLiteral("copy %1 grants from another company").arg(m_server.copyGrants), project, raw);
         choose(1);
         settle();
+    }
+
+    // the history window opened over ten thousand changes and more: the newest part read
+    // and painted
+    void historyWindow()
+    {
+        constexpr int changes = 10000;
+        if (m_round == 0) {
+            session().exec(QStringLiteral(
+                "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+                "insert into vortalix.grant_history (changed_at, changed_by, os_user, host_name, action, prog_id, "
+                "prog_exe, database_id, db_name, username) select datetime('now', 'localtime'), 'VORTALIX', 'bench', "
+                "'bench', 'GRANT', 1, 'BENCH.EXE', 1, 'C1', 'USER' || i from n")
+                               .arg(changes));
+        }
+        const qint64 stored = session().number(QStringLiteral("select count(*) from vortalix.grant_history"));
+        const QList<double> project = times([&] {
+            QElapsedTimer t;
+            t.start();
+            Form1->SpeedButtonHistory->click();
+            FormHistory->repaint();
+            settle();
+            const double ms = elapsed(t);
+            expectQuiet(QStringLiteral("history window"));
+            check(FormHistory->QueryHistory->recordCount() == history::Rows::partRows,
+                  QStringLiteral("the history window shows %1 rows").arg(FormHistory->QueryHistory->recordCount()));
+            FormHistory->hide();
+            settle();
+            return ms;
+        });
+        const QList<double> raw = rawTimes([&] {
+            session().run(QStringLiteral(
+                "select history_id, changed_at, changed_by, os_user, host_name, action, prog_id, prog_exe, "
+                "database_id, db_name, username, detail from vortalix.grant_history where history_id < 1e18 "
+                "order by history_id desc nulls first limit %1")
+                              .arg(history::Rows::partRows));
+        });
+        record(QStringLiteral("history window: open over %1 changes").arg(stored >= changes ? changes : stored), project,
+               raw);
     }
 
     void accountWindow()

@@ -2,6 +2,7 @@
 
 #include "accounts/adduser.h"
 #include "app/Users.h"
+#include "data/History.h"
 #include "data/Statements.h"
 #include "platform/controls/Messages.h"
 #include "platform/db/AccountStatement.h"
@@ -270,7 +271,19 @@ void TFormCr::ExecBuffer()
     if (std::all_of(lines.begin(), lines.end(), [](const QString &l) { return IsBlank(l); }))
         return;
     try {
-        Query1->execSql();
+        // An account created or dropped, or roles granted or revoked, leave their rows of
+        // the history in the statement's transaction.
+        const QList<history::Entry> entries = history::accountEntries(Query1->text());
+        db::Connection &database = *Query1->connection();
+        if (entries.isEmpty() || !history::kept(database)) {
+            Query1->execSql();
+        } else {
+            db::Transaction transaction(database);
+            Query1->execSql();
+            for (const history::Entry &entry : entries)
+                history::record(database, entry);
+            transaction.commit();
+        }
     } catch (const std::exception &) {
         QString text;
         for (const QString &line : lines)

@@ -8,7 +8,9 @@
 #include "grants/progpas.h"
 #include "lookup/dbs.h"
 #include "lookup/find.h"
+#include "lookup/history.h"
 #include "data/Connections.h"
+#include "data/History.h"
 #include "data/Statements.h"
 #include "platform/controls/Glyphs.h"
 #include "platform/controls/Messages.h"
@@ -225,10 +227,13 @@ void TForm1::buildRightColumn()
     SpeedButtonDB->setGeometry(32, 4, 26, 26);
     SpeedButtonUSR = glyphButton(Panel3, QStringLiteral("SpeedButtonUSR"), controls::Glyph::User, QStringLiteral("New user"));
     SpeedButtonUSR->setGeometry(60, 4, 26, 26);
+    SpeedButtonHistory = glyphButton(Panel3, QStringLiteral("SpeedButtonHistory"), controls::Glyph::History,
+                                     QStringLiteral("Grant history"));
+    SpeedButtonHistory->setGeometry(88, 4, 26, 26);
     SpeedButton1 = new QToolButton(Panel3);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setText(QStringLiteral("Connect"));
-    SpeedButton1->setGeometry(90, 4, 122, 26);
+    SpeedButton1->setGeometry(118, 4, 94, 26);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Company "), Panel3);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -264,6 +269,7 @@ void TForm1::buildRightColumn()
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { guard([this] { SpeedButton2Click(); }); });
     connect(SpeedButtonDB, &QToolButton::clicked, this, [this] { guard([this] { SpeedButtonDBClick(); }); });
     connect(SpeedButtonUSR, &QToolButton::clicked, this, [this] { guard([this] { SpeedButtonUSRClick(); }); });
+    connect(SpeedButtonHistory, &QToolButton::clicked, this, [this] { guard([this] { SpeedButtonHistoryClick(); }); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { guard([this] { BitBtn2Click(); }); });
     connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
@@ -403,7 +409,7 @@ QList<QWidget *> TForm1::longEdits() const
 void TForm1::setConnectedButtons(bool enabled)
 {
     for (QWidget *b : std::initializer_list<QWidget *>{SpeedButton3, SpeedButtonFilter, BitBtn1, BitBtn2,
-                                                        SpeedButtonDB, SpeedButtonUSR}) {
+                                                        SpeedButtonDB, SpeedButtonUSR, SpeedButtonHistory}) {
         b->setEnabled(enabled);
     }
 }
@@ -603,6 +609,7 @@ void TForm1::SpeedButton1Click()
         // the connection it was opened under.
         FormCreateUser->hide();
         FormCreateUser->Database1->close();
+        FormHistory->hide(); // its rows were read under the login that is leaving
         setConnectedButtons(false);
         SpeedButton1->setText(QStringLiteral("Connect"));
         setWindowTitle(QStringLiteral("users: Disconnected"));
@@ -690,6 +697,13 @@ void TForm1::SpeedButtonUSRClick()
     FormCreateUser->showModeless();
     FormCreateUser->raise();
     FormCreateUser->activateWindow();
+}
+
+void TForm1::SpeedButtonHistoryClick()
+{
+    FormHistory->showModeless();
+    FormHistory->raise();
+    FormHistory->activateWindow();
 }
 
 void TForm1::SpeedButton3Click()
@@ -781,6 +795,21 @@ void TForm1::BitBtn1Click()
 
 bool TForm1::ReplaceGrants(double program, double company, const QStringList &read, const QStringList &granted)
 {
+    // The history records the difference: a name kept records nothing, however the
+    // grants are written.
+    const QSet<QString> before(read.cbegin(), read.cend());
+    const QSet<QString> after(granted.cbegin(), granted.cend());
+    QStringList revoked;
+    QStringList added;
+    for (const QString &user : read) {
+        if (!after.contains(user))
+            revoked.append(user);
+    }
+    for (const QString &user : granted) {
+        if (!before.contains(user))
+            added.append(user);
+    }
+    const bool recorded = (!revoked.isEmpty() || !added.isEmpty()) && history::kept(*Database1);
     // The new set replaces the old one as a whole, or not at all, and only when the set
     // it replaces is the one the dialog showed: another administrator's grant or revoke
     // made while the dialog was open is never undone behind their back.
@@ -799,6 +828,9 @@ bool TForm1::ReplaceGrants(double program, double company, const QStringList &re
     stored.sort();
     if (stored != shown)
         return false;
+    // A revoke is recorded while its grant is still there to name the program and company.
+    if (recorded)
+        history::recordGrants(*Database1, history::action::Revoke, program, company, revoked);
     QueryDelete->paramByName(QStringLiteral("p_id")).setAsFloat(program);
     QueryDelete->paramByName(QStringLiteral("d_id")).setAsFloat(company);
     QueryDelete->execSql();
@@ -812,6 +844,8 @@ bool TForm1::ReplaceGrants(double program, double company, const QStringList &re
         QueryAdd->paramByName(QStringLiteral("d_id")).setAsFloat(company);
         QueryAdd->execSql();
     }
+    if (recorded)
+        history::recordGrants(*Database1, history::action::Grant, program, company, added);
     transaction.commit();
     return true;
 }

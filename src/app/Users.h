@@ -35,6 +35,7 @@ public:
     QToolButton *SpeedButton2 = nullptr;
     QToolButton *SpeedButtonDB = nullptr;
     QToolButton *SpeedButtonUSR = nullptr;
+    QToolButton *SpeedButtonHistory = nullptr;
     QToolButton *SpeedButton1 = nullptr;
     QGroupBox *GroupBox1 = nullptr;
     controls::DBLookupComboBox *DBLookupComboBox1 = nullptr;
@@ -146,6 +147,7 @@ private:
     void SpeedButton2Click();
     void SpeedButtonDBClick();
     void SpeedButtonUSRClick();
+    void SpeedButtonHistoryClick();
     void SpeedButton3Click();
     void SpeedButtonFilterClick();
     void BitBtn1Click();

@@ -13,6 +13,7 @@
 #include "grants/progpas.h"
 #include "lookup/dbs.h"
 #include "lookup/find.h"
+#include "lookup/history.h"
 
 #include <QApplication>
 #include <QDir>
@@ -63,10 +64,12 @@ Windows::Windows()
     create(m_choseDb, FormChoseDB);
     create(m_newUsers, FormNewusers);
     create(m_help, FormHelp);
+    create(m_history, FormHistory);
 }
 
 Windows::~Windows()
 {
+    destroy(m_history, FormHistory);
     destroy(m_help, FormHelp);
     destroy(m_newUsers, FormNewusers);
     destroy(m_choseDb, FormChoseDB);

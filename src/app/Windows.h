@@ -15,9 +15,11 @@ class TFormQRPrintList;
 class TFormChoseDB;
 class TFormNewusers;
 class TFormHelp;
+class TFormHistory;
 
-// The thirteen windows of the system, each created once, in this order, and alive until
-// the program ends; every window reaches the others through its global reference.
+// The thirteen windows of the system and the history window, each created once, in this
+// order, and alive until the program ends; every window reaches the others through its
+// global reference.
 class Windows {
 public:
     Windows();
@@ -39,4 +41,5 @@ private:
     std::unique_ptr<TFormChoseDB> m_choseDb;
     std::unique_ptr<TFormNewusers> m_newUsers;
     std::unique_ptr<TFormHelp> m_help;
+    std::unique_ptr<TFormHistory> m_history;
 };

@@ -143,6 +143,12 @@ TDualListDlg::TDualListDlg(QWidget *parent) : controls::Form(parent)
     OKBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setDefault(true);
+    ChangesLabel = new QLabel(this);
+    ChangesLabel->setObjectName(QStringLiteral("ChangesLabel"));
+    ChangesLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont changesFont = ChangesLabel->font();
+    changesFont.setBold(true);
+    ChangesLabel->setFont(changesFont);
     setButtonResult(CancelBtn, core::ModalResult::Cancel);
     setButtonResult(OKBtn, core::ModalResult::OK);
 
@@ -163,6 +169,8 @@ TDualListDlg::TDualListDlg(QWidget *parent) : controls::Form(parent)
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(CancelBtn);
     bottom->addStretch();
+    bottom->addWidget(ChangesLabel);
+    bottom->addSpacing(6);
     bottom->addWidget(OKBtn);
     grid->addLayout(bottom, 4, 0, 1, 3);
     grid->setColumnMinimumWidth(0, 170);
@@ -192,6 +200,7 @@ void TDualListDlg::FormShow()
     const double program = Form1->userprogTablePROG_ID->asFloat();
     DstList->clear();
     m_grantedWhenShown.clear();
+    m_grantedSet.clear();
     gruserQuery->paramByName(QStringLiteral("d_name")).setAsString(company);
     gruserQuery->paramByName(QStringLiteral("p_id")).setAsFloat(program);
     gruserQuery->open();
@@ -203,6 +212,7 @@ void TDualListDlg::FormShow()
     gruserQuery->close();
     DstList->addItems(granted);
     m_grantedWhenShown = granted;
+    m_grantedSet = QSet<QString>(granted.cbegin(), granted.cend());
 
     userQuery->close();
     userQuery->paramByName(QStringLiteral("d_name")).setAsString(company);
@@ -303,6 +313,33 @@ void TDualListDlg::SetButtons()
     IncAllBtn->setEnabled(source);
     ExcludeBtn->setEnabled(destination);
     ExAllBtn->setEnabled(destination);
+    ShowChanges();
+}
+
+void TDualListDlg::ShowChanges()
+{
+    // Every name on the right that was not granted is a grant; every name granted that
+    // is no longer there, a revoke.
+    int kept = 0;
+    int added = 0;
+    for (int i = 0; i < DstList->count(); ++i) {
+        if (m_grantedSet.contains(DstList->item(i)->text()))
+            ++kept;
+        else
+            ++added;
+    }
+    const int removed = int(m_grantedSet.size()) - kept;
+    ChangesLabel->setText(QStringLiteral("+%1 \u2212%2").arg(added).arg(removed));
+    auto users = [](int n) { return n == 1 ? QStringLiteral("1 user") : QStringLiteral("%1 users").arg(n); };
+    QStringList changes;
+    if (added > 0)
+        changes.append(QStringLiteral("grants ") + users(added));
+    if (removed > 0)
+        changes.append(QStringLiteral("revokes ") + users(removed));
+    const QString said = changes.isEmpty() ? QStringLiteral("OK changes nothing")
+                                           : QStringLiteral("OK ") + changes.join(QStringLiteral(" and "));
+    ChangesLabel->setAccessibleName(said);
+    ChangesLabel->setToolTip(said);
 }
 
 void TDualListDlg::SrcListDrawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const

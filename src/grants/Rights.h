@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSet>
 #include <QStyleOptionViewItem>
 
 // Decides which users may run one program in one company: candidates on the left, the
@@ -29,6 +30,8 @@ public:
     QLabel *DstLabel = nullptr;
     QListWidget *DstList = nullptr;
     QPushButton *CancelBtn = nullptr;
+    // What OK will change: "+3 −1", three users granted and one revoked.
+    QLabel *ChangesLabel = nullptr;
     QPushButton *OKBtn = nullptr;
 
     db::Query *gruserQuery = nullptr;
@@ -52,6 +55,9 @@ public:
     int GetFirstSelection(const QListWidget *list) const;
     void SetItem(QListWidget *list, int index);
     void SetButtons();
+    // Tells what OK will change, counted against the users granted when the dialog read
+    // its lists.
+    void ShowChanges();
 
 protected:
     void formShow() override { FormShow(); }
@@ -64,6 +70,7 @@ private:
     void drawItem(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
     QStringList m_grantedWhenShown;
+    QSet<QString> m_grantedSet; // the same names, to count against
     void describeAccounts(QListWidget *list) const;
 };
 

@@ -1,6 +1,7 @@
 #include "grants/progpas.h"
 
 #include "app/Users.h"
+#include "data/History.h"
 #include "data/Statements.h"
 #include "grants/chosedb.h"
 #include "grants/printlist.h"
@@ -449,10 +450,10 @@ void TFormProg::ApplyRegisterFilter(db::Query *list)
     list->setFiltered(true);
 }
 
-void TFormProg::runWrite(db::Query *statement)
+void TFormProg::runWrite(const std::function<void()> &write)
 {
     try {
-        statement->execSql();
+        write();
     } catch (...) {
         // Another session may have changed the grants: show what the database holds now.
         try {
@@ -564,31 +565,58 @@ bool TFormProg::reloadWhenOutdated(const QString &nothingDone)
     return true;
 }
 
-void TFormProg::writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &nothingDone,
-                         const QString &doneBefore)
+void TFormProg::writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &what,
+                         const QString &nothingDone, const QString &doneBefore)
 {
     if (Edit1->text().isEmpty() || !list->active() || list->isEmpty())
         return;
     if (reloadWhenOutdated(nothingDone))
         return;
+    const double program = id->asFloat();
+    const QString exe = list->fieldByName(QStringLiteral("PROG_EXE")).asString();
+    const QString user = Edit1->text();
     statement->paramByName(QStringLiteral("database_id")).setAsFloat(DatabaseId);
-    statement->paramByName(QStringLiteral("prog_id")).setAsFloat(id->asFloat());
-    statement->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
-    runWrite(statement);
-    const bool touchedNothing = statement->rowsAffected() == 0;
+    statement->paramByName(QStringLiteral("prog_id")).setAsFloat(program);
+    statement->paramByName(QStringLiteral("username")).setAsString(user);
+    bool saved = false;
+    runWrite([&] {
+        // The grant and its row of the history are written together: a revoke is recorded
+        // while the grant still names its program, a grant once it is there.
+        db::Connection &database = *statement->connection();
+        const bool recorded = history::kept(database);
+        db::Transaction transaction(database);
+        qint64 written = 0;
+        if (recorded && what == history::action::Revoke)
+            written = history::recordGrants(database, what, program, DatabaseId, {user});
+        statement->execSql();
+        if (recorded && what == history::action::Grant)
+            written = history::recordGrants(database, what, program, DatabaseId, {user});
+        // A grant another user revoked between the recording and the delete: the history
+        // keeps no revoke that did not happen here.
+        if (recorded && written != statement->rowsAffected())
+            return;
+        transaction.commit();
+        saved = true;
+    });
+    const bool touchedNothing = !saved || statement->rowsAffected() == 0;
     ReopenAtBookmarks();
     if (touchedNothing && !doneBefore.isEmpty())
         note(doneBefore);
+    else if (what == history::action::Grant)
+        note(QStringLiteral("Granted %1 to %2 in %3").arg(exe, user, m_dbName));
+    else
+        note(QStringLiteral("Revoked %1 from %2 in %3").arg(exe, user, m_dbName));
 }
 
 void TFormProg::ExcludeBtnClick()
 {
-    writeOne(QueryAllProg, QueryAllProgPROG_ID, QueryAdd, QStringLiteral("The lists were read again; nothing was granted"));
+    writeOne(QueryAllProg, QueryAllProgPROG_ID, QueryAdd, history::action::Grant,
+             QStringLiteral("The lists were read again; nothing was granted"));
 }
 
 void TFormProg::IncludeBtnClick()
 {
-    writeOne(QueryuserProg, QueryuserProgVORTALIX_PROG_ID, QueryDelete,
+    writeOne(QueryuserProg, QueryuserProgVORTALIX_PROG_ID, QueryDelete, history::action::Revoke,
              QStringLiteral("The lists were read again; nothing was revoked"),
              QStringLiteral("Another user had revoked this grant already; the lists were read again"));
 }
@@ -612,7 +640,21 @@ void TFormProg::BitBtn1Click()
     QueryCopyAll->paramByName(QStringLiteral("from_db")).setAsFloat(source);
     QueryCopyAll->paramByName(QStringLiteral("to_db")).setAsFloat(DatabaseId);
     QueryCopyAll->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
-    runWrite(QueryCopyAll);
+    runWrite([&] {
+        // The grants the copy adds are recorded as it reads them, just before it runs; a
+        // copy that adds other grants than those (another user's change in between)
+        // writes nothing.
+        db::Connection &database = *QueryCopyAll->connection();
+        const bool recorded = history::kept(database);
+        db::Transaction transaction(database);
+        const qint64 noted = recorded ? history::recordCopy(database, Edit1->text(), source, DatabaseId) : 0;
+        QueryCopyAll->execSql();
+        if (recorded && QueryCopyAll->rowsAffected() != noted)
+            throw db::DbError(QStringLiteral("Another user changed the grants of %1 while they were copied; nothing "
+                                             "was copied")
+                                  .arg(Edit1->text()));
+        transaction.commit();
+    });
     ReopenLists();
 }
 

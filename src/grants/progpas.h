@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <functional>
+
 // The programs of one user in one company: those the user may run there ("Granted") and
 // the rest of the register ("Available"). Grants and revokes one program at a time, copies
 // the user's grants from another company, and starts the printed list of the grants.
@@ -88,7 +90,7 @@ private:
     void closeLists();
     // Runs a write; on failure the lists are read again, so they show what the
     // database holds, and the error goes on.
-    void runWrite(db::Query *statement);
+    void runWrite(const std::function<void()> &write);
     void SetButtons();
     void note(const QString &text);
 
@@ -100,12 +102,12 @@ private:
     // again, and once they are open the note says that nothing was done. Returns
     // whether the lists were outdated.
     bool reloadWhenOutdated(const QString &nothingDone);
-    // Grants or revokes the program the list stands on (its number in `id`).
-    // Grants or revokes the program of the list's current row. nothingDone is the note
-    // when the lists were outdated, doneBefore when the statement found the change made
-    // already (another user's revoke).
-    void writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &nothingDone,
-                  const QString &doneBefore = QString());
+    // Grants or revokes (what, as the history names it) the program of the list's current
+    // row, its number in `id`, and says so in the note. nothingDone is the note when the
+    // lists were outdated, doneBefore when the statement found the change made already
+    // (another user's revoke).
+    void writeOne(db::Query *list, const db::Field *id, db::Query *statement, const QString &what,
+                  const QString &nothingDone, const QString &doneBefore = QString());
 
     void FormShow();
     void FormHide();

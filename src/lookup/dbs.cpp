@@ -1,6 +1,7 @@
 #include "lookup/dbs.h"
 
 #include "app/Users.h"
+#include "data/History.h"
 #include "data/Statements.h"
 #include "platform/controls/Messages.h"
 
@@ -10,7 +11,84 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <optional>
+
 TFormDBs *FormDBs = nullptr;
+
+namespace {
+
+// The table of companies: a company added, renamed (a name or its number changed) or
+// deleted leaves its row of the history in the same transaction as the write.
+class CompanyTable : public db::Table {
+public:
+    using db::Table::Table;
+
+protected:
+    void applyInsert(db::Row &row) override
+    {
+        recorded([&] { db::Table::applyInsert(row); }, [&] { return entry(history::action::AddCompany, row); });
+    }
+
+    void applyUpdate(const db::Row &old, db::Row &row) override
+    {
+        QStringList changes;
+        for (const char *column : {"V_COMPANY", "DB_NAME", "COMPANY_NAME", "FIRMA_NIMI"}) {
+            const int c = columnOf(QLatin1String(column));
+            if (c < 0 || db::Row::same(old, c, row, c))
+                continue;
+            changes.append(QStringLiteral("%1: %2 -> %3").arg(QLatin1String(column), text(old, c), text(row, c)));
+        }
+        if (changes.isEmpty()) {
+            db::Table::applyUpdate(old, row); // the dates or the ID: no name changed
+            return;
+        }
+        recorded([&] { db::Table::applyUpdate(old, row); }, [&] {
+            history::Entry e = entry(history::action::RenameCompany, row);
+            e.detail = changes.join(QStringLiteral("; "));
+            return e;
+        });
+    }
+
+    void applyDelete(const db::Row &old) override
+    {
+        recorded([&] { db::Table::applyDelete(old); }, [&] { return entry(history::action::DeleteCompany, old); });
+    }
+
+private:
+    QString text(const db::Row &row, int column) const
+    {
+        return db::Field::textOf(row.value(column), columns().at(column).type);
+    }
+
+    history::Entry entry(const QString &what, const db::Row &row) const
+    {
+        history::Entry e;
+        e.what = what;
+        e.company = row.value(columnOf(QStringLiteral("V_COMPANY")));
+        e.companyName = row.value(columnOf(QStringLiteral("DB_NAME"))).toString();
+        return e;
+    }
+
+    template <typename Write, typename Entry>
+    void recorded(Write write, Entry entryOf)
+    {
+        db::Connection &database = *connection();
+        if (!history::kept(database)) {
+            write();
+            return;
+        }
+        // Inside a transaction of the caller's the write and its row are part of it.
+        std::optional<db::Transaction> transaction;
+        if (!database.inTransaction())
+            transaction.emplace(database);
+        write();
+        history::record(database, entryOf());
+        if (transaction)
+            transaction->commit();
+    }
+};
+
+} // namespace
 
 TFormDBs::TFormDBs(QWidget *parent) : controls::Form(parent)
 {
@@ -48,7 +126,7 @@ TFormDBs::TFormDBs(QWidget *parent) : controls::Form(parent)
     column->addWidget(Panel1);
 
     // ---- data components
-    Table1 = new db::Table(this);
+    Table1 = new CompanyTable(this);
     Table1->setObjectName(QStringLiteral("Table1"));
     Table1->setConnection(Form1->Database1);
     Table1->setTableName(statements::SysParamsTable);

@@ -42,6 +42,7 @@ const char usageText[] =
     "usage:\n"
     "  userpr-db init SERVER [--demo]      create an embedded server (and its demonstration data)\n"
     "  userpr-db passwd SERVER USER        set USER's password to the line read from standard input\n"
+    "  userpr-db history SERVER            add the history of grants to a server made without it\n"
     "  userpr-db sql [--stop-on-error] SERVER USER[/PASSWORD]\n"
     "                                      run the statements of standard input as USER;\n"
     "                                      without /PASSWORD the password is asked first\n"
@@ -363,6 +364,30 @@ int runPasswd(const QStringList &args)
     return 0;
 }
 
+int runHistory(const QStringList &args)
+{
+    if (args.size() != 1)
+        return usage();
+    bool added = false;
+    try {
+        const db::ServerEntry entry = db::ServerDirectory::standard().resolve(args.at(0));
+        if (entry.kind != QLatin1String(embedded::EmbeddedServer::kindName)) {
+            err() << args.at(0) << " is not an embedded server; add the history with the statements of the "
+                                   "server's schema folder (history.sql)\n";
+            return 1;
+        }
+        added = embedded::EmbeddedServer::addHistory(entry.folder);
+    } catch (const db::DbError &e) {
+        err() << e.text() << "\n";
+        return 1;
+    }
+    if (added)
+        out() << "The server " << args.at(0).toUpper() << " keeps the history of grants from now on.\n";
+    else
+        out() << "The server " << args.at(0).toUpper() << " keeps the history of grants already.\n";
+    return 0;
+}
+
 void printRows(const db::ResultSet &rs)
 {
     QStringList header;
@@ -460,6 +485,8 @@ int main(int argc, char *argv[])
         rc = runInit(args);
     else if (command == QLatin1String("passwd"))
         rc = runPasswd(args);
+    else if (command == QLatin1String("history"))
+        rc = runHistory(args);
     else if (command == QLatin1String("sql"))
         rc = runSql(args);
     else

@@ -11,7 +11,7 @@
 
 #include <memory>
 
-// The whole program on fresh demonstration servers: the thirteen windows, the messages
+// The whole program on fresh demonstration servers: the fourteen windows, the messages
 // they show, and a driver for their modal dialogs.
 struct MainWindowFixture {
     testsupport::TempServers servers;

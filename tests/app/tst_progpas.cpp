@@ -419,6 +419,7 @@ void TestProgPas::grantAndRevokeOneProgramEach()
     clickRow(FormProg->DBGrid2, QStringLiteral("Loan application"));
     FormProg->IncludeBtn->click();
     QCOMPARE(stored(f, QStringLiteral("MARI"), 1), (QList<int>{2, 5, 8, 18}));
+    QCOMPARE(FormProg->LabelStatus->text(), QStringLiteral("Revoked LOANAPP.EXE from MARI in VORTA"));
     QCOMPARE(current(FormProg->DBGrid2), QStringLiteral("Current accounts"));
     QCOMPARE(current(FormProg->DBGrid1), QStringLiteral("Cash desk"));
     QVERIFY(available().contains(QStringLiteral("Loan application")));
@@ -517,7 +518,7 @@ void TestProgPas::theListsAndTheWritesFollowTheCompany()
     FormProg->ExcludeBtn->click();
     QCOMPARE(stored(f, QStringLiteral("MARI"), 2), (QList<int>{2, 12}));
     QCOMPARE(stored(f, QStringLiteral("MARI"), 1).size(), 4);
-    QVERIFY(FormProg->LabelStatus->text().isEmpty());
+    QCOMPARE(FormProg->LabelStatus->text(), QStringLiteral("Granted CASHDESK.EXE to MARI in LIISING"));
 
     // With no company chosen the lists stay closed and say why; nothing can be written,
     // and a grant over the lists shown says no more than that.

@@ -149,6 +149,10 @@ void TestRights::movingOneOrSeveral()
         select(DualListDlg->SrcList, {QStringLiteral("EVELIN"), QStringLiteral("MARGUS")});
         DualListDlg->IncludeBtn->click();
         QCOMPARE(right(), (before + QStringList{QStringLiteral("MARGUS"), QStringLiteral("EVELIN")}));
+        // Beside the buttons, what OK would change, also for a screen reader.
+        QCOMPARE(DualListDlg->ChangesLabel->text(), QStringLiteral("+2 \u22120"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(DualListDlg->ChangesLabel)->text(QAccessible::Name),
+                 QStringLiteral("OK grants 2 users"));
         QCOMPARE(left(), (QStringList{QStringLiteral("ANNE"), QStringLiteral("KALLE"), QStringLiteral("LIIS"),
                                       QStringLiteral("PEETER"), QStringLiteral("TOOMAS")}));
         // The one selection left is the name now where the first moved one stood.
@@ -159,6 +163,7 @@ void TestRights::movingOneOrSeveral()
         DualListDlg->ExcludeBtn->click();
         QCOMPARE(left(), candidates);
         QCOMPARE(right(), before);
+        QCOMPARE(DualListDlg->ChangesLabel->text(), QStringLiteral("+0 \u22120"));
         // The moved names were the last ones: the last name is selected.
         QCOMPARE(selected(DualListDlg->DstList), QStringList{before.last()});
         DualListDlg->CancelBtn->click();
@@ -174,9 +179,13 @@ void TestRights::movingAll()
         DualListDlg->IncAllBtn->click();
         QVERIFY(left().isEmpty());
         QCOMPARE(right(), before + candidates);
+        QCOMPARE(DualListDlg->ChangesLabel->text(), QStringLiteral("+7 \u22120"));
         QCOMPARE(buttons(), (Buttons{false, false, true, true}));
         DualListDlg->ExAllBtn->click();
         QVERIFY(right().isEmpty());
+        QCOMPARE(DualListDlg->ChangesLabel->text(), QStringLiteral("+0 \u22124"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(DualListDlg->ChangesLabel)->text(QAccessible::Name),
+                 QStringLiteral("OK revokes 4 users"));
         QStringList all = before + candidates;
         all.sort();
         QCOMPARE(left(), all);

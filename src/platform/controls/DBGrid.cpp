@@ -29,6 +29,7 @@ void DataSetModel::setColumns(const QList<GridColumn> &columns)
     beginResetModel();
     m_columns = columns;
     m_shown = effectiveColumns();
+    m_rows = rowCount();
     endResetModel();
 }
 
@@ -146,6 +147,18 @@ bool DataSetModel::setData(const QModelIndex &index, const QVariant &value, int 
     return done;
 }
 
+bool DataSetModel::canFetchMore(const QModelIndex &parent) const
+{
+    const db::DataSet *ds = dataSet();
+    return !parent.isValid() && ds && ds->active() && ds->canFetchMore();
+}
+
+void DataSetModel::fetchMore(const QModelIndex &parent)
+{
+    if (canFetchMore(parent))
+        guard([this] { dataSet()->fetchMore(); });
+}
+
 void DataSetModel::dataEvent(db::DataEvent event, db::Field *changed)
 {
     const db::DataSet *ds = dataSet();
@@ -153,8 +166,17 @@ void DataSetModel::dataEvent(db::DataEvent event, db::Field *changed)
     case db::DataEvent::DataChanged:
         beginResetModel();
         m_shown = effectiveColumns();
+        m_rows = rowCount();
         endResetModel();
         emit cursorMoved(ds ? ds->recNo() : -1);
+        break;
+    case db::DataEvent::RowsAppended:
+        // The rows the views have are kept; the new ones follow them.
+        if (const int rows = rowCount(); rows > m_rows) {
+            beginInsertRows(QModelIndex(), m_rows, rows - 1);
+            m_rows = rows;
+            endInsertRows();
+        }
         break;
     case db::DataEvent::Scrolled:
         emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));

@@ -37,6 +37,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    // A dataset that reads its rows on demand is asked for more as the grid scrolls to them.
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
 
     // Asked to write what the grid holds into the fields before a save.
     std::function<void()> onUpdateRecord;
@@ -50,6 +53,7 @@ private:
 
     QList<GridColumn> m_columns;
     QList<GridColumn> m_shown;
+    int m_rows = 0; // the rows the views were told of
     bool m_readOnly = false;
 };
 

@@ -41,7 +41,9 @@ void FieldLink::dataEvent(db::DataEvent event, db::Field *changed)
             onChange();
         break;
     case db::DataEvent::StateChanged:
-        break; // values change with the state only through the events above
+    case db::DataEvent::RowsAppended:
+        break; // values change with the state only through the events above; the
+               // current row stays where it is when rows are added after the last
     case db::DataEvent::UpdateRecord:
         if (onUpdate)
             onUpdate();

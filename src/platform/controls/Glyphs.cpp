@@ -56,6 +56,13 @@ QPixmap draw(Glyph which, const QColor &ink, const QColor &fill, const QColor &h
         p.drawEllipse(QRectF(10, 3, 12, 12));
         p.drawRoundedRect(QRectF(5, 17, 22, 12), 5, 5);
         break;
+    case Glyph::History:
+        // A clock: when each grant was given or taken.
+        p.setBrush(fill);
+        p.drawEllipse(QRectF(3, 3, 26, 26));
+        p.drawLine(QPointF(16, 16), QPointF(16, 8));
+        p.drawLine(QPointF(16, 16), QPointF(22, 19));
+        break;
     case Glyph::Reload:
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRectF(6, 6, 20, 20), 30 * 16, 300 * 16);

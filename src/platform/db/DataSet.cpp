@@ -651,6 +651,26 @@ bool DataSet::passesFilter(const Row &row) const
     return !m_filtered || !m_filter || m_filter->matches(row, m_filterCaseInsensitive);
 }
 
+void DataSet::appendRows(std::vector<Row> rows)
+{
+    requireActive();
+    if (rows.empty())
+        return;
+    const bool filtering = m_filtered && m_filter && !m_filter->isEmpty();
+    m_rows.reserve(m_rows.size() + rows.size());
+    for (Row &row : rows) {
+        if (!filtering || m_filter->matches(row, m_filterCaseInsensitive))
+            m_visible.push_back(int(m_rows.size()));
+        m_rows.push_back(std::move(row));
+    }
+    if (m_cur < 0 && !m_visible.empty()) {
+        m_cur = 0;
+        m_bof = true;
+    }
+    m_eof = m_cur < 0 || (m_eof && m_cur >= recordCount() - 1);
+    notify(DataEvent::RowsAppended);
+}
+
 void DataSet::rebuildVisible()
 {
     m_visible.clear();

@@ -25,6 +25,7 @@ enum class DataEvent {
     StateChanged, // browse, edit, insert or inactive
     FieldChanged, // a value of the current row changed
     UpdateRecord, // bound controls are to write their pending text into the fields
+    RowsAppended, // rows read on demand were added after the last one
 };
 
 // A place in a dataset that outlives reloading: the row is found again by its key
@@ -105,6 +106,10 @@ public:
     void checkBrowseMode();
     // Reads the rows again, first saving a pending change, and stays on the same row.
     void refresh();
+    // Reading on demand: a dataset that reads its rows in parts says whether more are to
+    // come, and adds the next part after the rows read so far.
+    virtual bool canFetchMore() const { return false; }
+    virtual void fetchMore() {}
     // Asks bound controls to write what they hold into the fields.
     void updateRecord();
 
@@ -149,6 +154,9 @@ protected:
 
     void requireActive() const;
     void notify(DataEvent event, Field *field = nullptr);
+    // Adds rows of the open result, read after it opened, after the last row; the cursor
+    // stays where it is.
+    void appendRows(std::vector<Row> rows);
     int columnOf(const QString &name) const;
     const QList<ColumnInfo> &columns() const { return m_columns; }
     const std::vector<Row> &allRows() const { return m_rows; }

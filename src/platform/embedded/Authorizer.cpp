@@ -33,6 +33,12 @@ bool isViewTable(const QString &table)
     return tables.contains(table.toLower());
 }
 
+// The history of grants: read by its schema's owner and DBA alone.
+bool isHistory(const char *table)
+{
+    return table && qstricmp(table, "grant_history") == 0;
+}
+
 } // namespace
 
 
@@ -55,7 +61,7 @@ int EmbeddedBackend::authorize(void *self, int action, const char *a3, const cha
         return isOfferedFunction(a4) ? SQLITE_OK : SQLITE_DENY;
     case SQLITE_READ: {
         if (!inDictionary)
-            return SQLITE_OK;
+            return !isHistory(a3) || ownSchema ? SQLITE_OK : SQLITE_DENY;
         // The dictionary is read through its views only.
         const QString table = a3 ? QString::fromUtf8(a3) : QString();
         const QString column = a4 ? QString::fromUtf8(a4) : QString();
@@ -68,6 +74,10 @@ int EmbeddedBackend::authorize(void *self, int action, const char *a3, const cha
     case SQLITE_DELETE: {
         const QString table = a3 ? QString::fromUtf8(a3) : QString();
         if (inDictionary || schema == QLatin1String("TEMP"))
+            return SQLITE_DENY;
+        // A row of the history is never changed; its owner may drop it whole (a drop
+        // deletes its rows), nobody else.
+        if (isHistory(a3) && (action == SQLITE_UPDATE || (action == SQLITE_DELETE && !ownSchema)))
             return SQLITE_DENY;
         if (table == QLatin1String("sqlite_master") || table == QLatin1String("sqlite_schema"))
             return ownSchema ? SQLITE_OK : SQLITE_DENY;

@@ -90,6 +90,7 @@ void EmbeddedBackend::open(const QString &user, const QString &password)
         createDictionaryViews();
         internalExec(QStringLiteral("pragma foreign_keys = on"));
         registerServerFunctions(m_handle);
+        registerSessionContext(m_handle, &m_login);
         sqlite3_set_authorizer(m_handle, &EmbeddedBackend::authorize, this);
     } catch (...) {
         close();

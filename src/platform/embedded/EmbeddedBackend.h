@@ -48,6 +48,9 @@ public:
     // A statement whose ORDER BY puts missing values where the real server does: last in
     // ascending order, first in descending order.
     static QString orderedLikeTheServer(const QString &sql);
+    // A query ending in "fetch first N rows only", as the real server takes it, in
+    // SQLite's words: "limit N". Any other statement stays as it is.
+    static QString limitedLikeTheServer(const QString &sql);
 
     // How much of each schema file a session keeps in memory, in KiB (SQLite's own
     // default is 2 MiB): enough for the pages one change of a bank's grants writes, so

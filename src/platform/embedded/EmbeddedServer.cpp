@@ -130,6 +130,7 @@ void EmbeddedServer::create(const QString &folder, Content content)
         {
             SqliteFile schema(QDir(building).filePath(schemaFileName(QStringLiteral("VORTALIX"))), true);
             runScript(schema.handle(), resourceText(QStringLiteral("vortalix.sql")));
+            runScript(schema.handle(), resourceText(QStringLiteral("history.sql")));
         }
         // The demonstration data goes in before the server is in its place, so no one ever
         // finds a half-loaded server there.
@@ -162,6 +163,24 @@ void EmbeddedServer::loadDemo(const QString &folder)
     for (const QString &statement : statementsOf(resourceText(QStringLiteral("demo_accounts.sql"))))
         session.execute(statement, {});
     session.close();
+}
+
+bool EmbeddedServer::addHistory(const QString &folder)
+{
+    checkFiles(folder);
+    const QString path = QDir(folder).filePath(schemaFileName(QStringLiteral("VORTALIX")));
+    return onServerFile(path, [&] {
+        SqliteFile schema(path);
+        {
+            SqliteStatement present(schema.handle(), QStringLiteral(
+                "select count(*) from sqlite_master where type = 'table' and name = 'grant_history'"));
+            if (present.step() && present.integer(0) > 0)
+                return false;
+        }
+        runScript(schema.handle(), QStringLiteral("begin;") + resourceText(QStringLiteral("history.sql"))
+                                       + QStringLiteral("commit;"));
+        return true;
+    });
 }
 
 void EmbeddedServer::registerKind()

@@ -36,6 +36,9 @@ public:
     static void create(const QString &folder, Content content = Content::Empty);
     // Loads the demonstration companies, programs, accounts and grants into a server.
     static void loadDemo(const QString &folder);
+    // Adds the history of grants to the schema of a server made before it was part of the
+    // schema. Returns false, changing nothing, when the server keeps it already.
+    static bool addHistory(const QString &folder);
     // Sets an account's password; throws when there is no such account.
     static void setPassword(const QString &folder, const QString &user, const QString &password);
 };

@@ -200,7 +200,27 @@ void nvl(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_value(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? argv[1] : argv[0]);
 }
 
+// sys_context('USERENV', 'SESSION_USER'): the login of the session, as the real server
+// names it; any other parameter has no value here.
+void sysContext(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const auto *login = static_cast<const QString *>(sqlite3_user_data(ctx));
+    const QString space = textArg(argv[0]).toUpper();
+    const QString parameter = textArg(argv[1]).toUpper();
+    if (login && space == QLatin1String("USERENV")
+        && (parameter == QLatin1String("SESSION_USER") || parameter == QLatin1String("CURRENT_USER")))
+        resultText(ctx, *login);
+    else
+        sqlite3_result_null(ctx);
+}
+
 } // namespace
+
+void registerSessionContext(sqlite3 *handle, const QString *login)
+{
+    sqlite3_create_function_v2(handle, "sys_context", 2, SQLITE_UTF8, const_cast<QString *>(login), sysContext,
+                               nullptr, nullptr, nullptr);
+}
 
 void registerServerFunctions(sqlite3 *handle)
 {
@@ -224,6 +244,8 @@ bool isOfferedFunction(const char *name)
         // texts
         "lower", "upper", "length", "substr", "substring", "instr", "trim", "ltrim", "rtrim",
         "replace", "like", "to_char",
+        // the session
+        "sys_context",
         // numbers
         "abs", "round", "sign", "ceil", "ceiling", "floor", "mod", "power", "sqrt", "trunc",
         // dates as the schema stores them

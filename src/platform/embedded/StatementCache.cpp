@@ -43,6 +43,32 @@ QList<std::pair<qsizetype, qsizetype>> orderTerms(const QString &sql, const QLis
 
 } // namespace
 
+QString EmbeddedBackend::limitedLikeTheServer(const QString &sql)
+{
+    using db::sql::isWord;
+    // The real server's "fetch first N rows only" at the end of a query is SQLite's
+    // "limit N".
+    const QList<db::sql::Piece> pieces = db::sql::piecesOf(sql);
+    qsizetype end = pieces.size();
+    if (end > 0 && db::sql::isOther(sql, pieces.at(end - 1), ';'))
+        --end;
+    if (end < 5)
+        return sql;
+    const db::sql::Piece &fetch = pieces.at(end - 5);
+    const db::sql::Piece &count = pieces.at(end - 3);
+    const db::sql::Piece &only = pieces.at(end - 1);
+    if (fetch.depth != 0 || !isWord(sql, fetch, "fetch")
+        || !(isWord(sql, pieces.at(end - 4), "first") || isWord(sql, pieces.at(end - 4), "next"))
+        || count.kind != db::sql::Piece::Number
+        || !(isWord(sql, pieces.at(end - 2), "rows") || isWord(sql, pieces.at(end - 2), "row"))
+        || !isWord(sql, only, "only"))
+        return sql;
+    QString limited = sql;
+    limited.replace(fetch.start, only.end - fetch.start,
+                    QStringLiteral("limit ") + sql.mid(count.start, count.end - count.start));
+    return limited;
+}
+
 QString EmbeddedBackend::orderedLikeTheServer(const QString &sql)
 {
     using db::sql::isWord;
@@ -86,7 +112,7 @@ sqlite3_stmt *EmbeddedBackend::prepare(const QString &sql)
         return rc;
     };
     sqlite3_stmt *stmt = nullptr;
-    const QString ordered = orderedLikeTheServer(sql);
+    const QString ordered = orderedLikeTheServer(limitedLikeTheServer(sql));
     if (attempt(ordered, &stmt) == SQLITE_OK && stmt)
         return stmt;
     const QString error = QString::fromUtf8(sqlite3_errmsg(m_handle));
