@@ -454,9 +454,10 @@ void TForm1::registerActed()
     StatusBar1->showMessage(m_statusBeforeNote);
 }
 
-void TForm1::FillCombo()
+void TForm1::FillCombo(bool refreshRegister)
 {
-    userprogTable->refresh();
+    if (refreshRegister)
+        userprogTable->refresh();
     Query2->open();
     QStringList groups;
     for (Query2->first(); !Query2->eof(); Query2->next())
@@ -616,7 +617,8 @@ void TForm1::SpeedButton1Click()
             QueryUsers->open();
             ShowStatus(QStringLiteral("Query users active"));
             Passwords.setValue(login, password);
-            FillCombo();
+            // The register was opened in this sequence: read again, it gives the same rows.
+            FillCombo(false);
             ShowStatus(QStringLiteral("Fillcombo complete"));
             FindUsers();
             ShowStatus(QStringLiteral("Find users complete"));
@@ -746,8 +748,9 @@ void TForm1::BitBtn1Click()
     const double program = userprogTablePROG_ID->asFloat();
     const double company = chosen.id;
     {
-        // The new set replaces the old one as a whole, or not at all.
-        db::Transaction transaction(*Database1);
+        // The new set replaces the old one as a whole, or not at all: any failure rolls
+        // the whole transaction back, and the inserts go to the server as one.
+        db::Transaction transaction(*Database1, db::Connection::OnFailure::UndoTransaction);
         QueryDelete->paramByName(QStringLiteral("p_id")).setAsFloat(program);
         QueryDelete->paramByName(QStringLiteral("d_id")).setAsFloat(company);
         QueryDelete->execSql();
@@ -755,8 +758,9 @@ void TForm1::BitBtn1Click()
             QueryAdd->paramByName(QStringLiteral("p_id")).setAsFloat(program);
             QueryAdd->paramByName(QStringLiteral("uname")).setAsString(user);
             QueryAdd->paramByName(QStringLiteral("d_id")).setAsFloat(company);
-            QueryAdd->execSql();
+            QueryAdd->addBatch();
         }
+        QueryAdd->execBatch();
         transaction.commit();
     }
     QueryUsers->close();

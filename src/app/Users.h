@@ -98,7 +98,9 @@ public:
     // A status text of the program's own about the user's last action; the register's
     // next move or change puts the status it replaced back.
     void ShowNote(const QString &text);
-    void FillCombo();
+    // refreshRegister false leaves out the register's refresh where the register was read
+    // a moment ago (the connect).
+    void FillCombo(bool refreshRegister = true);
     bool LoginAs(db::Connection *database, const QString &user);
     void AskPassword(const QString &user);
     void FindUsers();

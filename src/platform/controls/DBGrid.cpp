@@ -20,7 +20,14 @@ void DataSetModel::setColumns(const QList<GridColumn> &columns)
     beginResetModel();
     m_columns = columns;
     m_shown = effectiveColumns();
+    m_rows = datasetRows();
     endResetModel();
+}
+
+int DataSetModel::datasetRows() const
+{
+    const db::DataSet *ds = dataSet();
+    return ds && ds->active() ? ds->recordCount() : 0;
 }
 
 QList<GridColumn> DataSetModel::effectiveColumns() const
@@ -69,8 +76,20 @@ int DataSetModel::widthAt(int column) const
 
 int DataSetModel::rowCount(const QModelIndex &parent) const
 {
+    return parent.isValid() ? 0 : m_rows;
+}
+
+bool DataSetModel::canFetchMore(const QModelIndex &parent) const
+{
     const db::DataSet *ds = dataSet();
-    return parent.isValid() || !ds || !ds->active() ? 0 : ds->recordCount();
+    return !parent.isValid() && ds && ds->active() && ds->canFetchMore();
+}
+
+void DataSetModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    guard([this] { dataSet()->fetchMore(); });
 }
 
 int DataSetModel::columnCount(const QModelIndex &parent) const
@@ -144,8 +163,16 @@ void DataSetModel::dataEvent(db::DataEvent event, db::Field *changed)
     case db::DataEvent::DataChanged:
         beginResetModel();
         m_shown = effectiveColumns();
+        m_rows = datasetRows();
         endResetModel();
         emit cursorMoved(ds ? ds->recNo() : -1);
+        break;
+    case db::DataEvent::RowsAppended:
+        if (const int rows = datasetRows(); rows > m_rows) {
+            beginInsertRows(QModelIndex(), m_rows, rows - 1);
+            m_rows = rows;
+            endInsertRows();
+        }
         break;
     case db::DataEvent::Scrolled:
         emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));

@@ -37,6 +37,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    // A result read on demand gives its next rows as the grid is scrolled to its end.
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
 
     // Asked to write what the grid holds into the fields before a save.
     std::function<void()> onUpdateRecord;
@@ -47,9 +50,11 @@ signals:
 private:
     void dataEvent(db::DataEvent event, db::Field *field) override;
     QList<GridColumn> effectiveColumns() const;
+    int datasetRows() const;
 
     QList<GridColumn> m_columns;
     QList<GridColumn> m_shown;
+    int m_rows = 0; // the dataset's rows as the views were last told
     bool m_readOnly = false;
 };
 

@@ -41,7 +41,8 @@ void FieldLink::dataEvent(db::DataEvent event, db::Field *changed)
             onChange();
         break;
     case db::DataEvent::StateChanged:
-        break; // values change with the state only through the events above
+    case db::DataEvent::RowsAppended:
+        break; // the current row's values change only through the events above
     case db::DataEvent::UpdateRecord:
         if (onUpdate)
             onUpdate();

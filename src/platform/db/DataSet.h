@@ -21,6 +21,7 @@ enum class DataSetState { Inactive, Browse, Edit, Insert };
 // What a dataset tells the data sources bound to it.
 enum class DataEvent {
     DataChanged,  // rows reloaded, filtered, opened or closed
+    RowsAppended, // more rows of the result read at its end
     Scrolled,     // another row became current
     StateChanged, // browse, edit, insert or inactive
     FieldChanged, // a value of the current row changed
@@ -64,6 +65,19 @@ public:
     std::vector<Field *> visibleFields() const;
 
     // Opening and closing. Closing discards a pending change.
+    //
+    // A dataset that fetches on demand reads the first fetchPacket rows of its result at
+    // open and the rest as they are asked for, as database tools show a long result: a
+    // grid fetches more as it is scrolled down; moving past the last row read, last(),
+    // locate() and the record filter read the rest. recordCount() counts the rows read.
+    // A dataset that can be modified reads its result whole.
+    static constexpr int fetchPacket = 100;
+    void setFetchOnDemand(bool on) { m_fetchOnDemand = on; }
+    bool fetchOnDemand() const { return m_fetchOnDemand; }
+    bool canFetchMore() const { return m_pending != nullptr; }
+    // Reads up to count more rows (every remaining one when count < 0) and tells the
+    // data sources of the rows that pass the filter; returns how many passed.
+    int fetchMore(int count = fetchPacket);
     void open();
     void close();
     bool active() const { return m_state != DataSetState::Inactive; }
@@ -134,6 +148,13 @@ public:
 protected:
     // The rows to show, with their columns.
     virtual ResultSet fetchRows() = 0;
+    // The rows to show read as they are fetched, firstRows of them at once; none where the
+    // dataset reads its rows whole.
+    virtual std::unique_ptr<RowCursor> openRows(int firstRows)
+    {
+        Q_UNUSED(firstRows);
+        return nullptr;
+    }
     // Writes of a post or delete; a derived class that can modify implements them.
     virtual void applyInsert(Row &row);
     virtual void applyUpdate(const Row &old, Row &row);
@@ -188,6 +209,8 @@ private:
     bool m_filterCaseInsensitive = false;
     std::unique_ptr<RecordFilter> m_filter;
     QList<QPointer<DataSource>> m_sources;
+    bool m_fetchOnDemand = false;
+    std::unique_ptr<RowCursor> m_pending; // the rest of the result, while some remains
 };
 
 } // namespace db

@@ -7,10 +7,15 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMessageAuthenticationCode>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
 #include <QSqlField>
+
+#include <cmath>
 
 namespace db {
 
@@ -251,10 +256,141 @@ QString PostgreSqlKind::retryOf(const QString &text, const DbError &error) const
     return sql::orderedAsDerivedTable(text, QStringLiteral("ordered_result"));
 }
 
+bool PostgreSqlKind::mayRetry(const QString &text) const
+{
+    return !sql::orderedAsDerivedTable(text).isEmpty();
+}
+
 DbError PostgreSqlKind::errorOf(const QSqlError &error) const
 {
     const DbError e = ServerKind::errorOf(error);
     return DbError(e.text(), 0, e.state());
+}
+
+// "insert into T (c1, ..., cn) values (v1, ..., vn)", each value a parameter or a
+// constant, becomes "insert into T (c1, ..., cn) select r.c1, ..., constant, ... from
+// json_populate_recordset(null::T, :userpr_rows) r": one row of T for each object of
+// the array, in the array's order. Any other statement has no batch form.
+ServerKind::Batch PostgreSqlKind::batchOf(const QString &statement) const
+{
+    const QList<sql::Piece> p = sql::piecesOf(statement);
+    auto text = [&](qsizetype i) { return statement.mid(p.at(i).start, p.at(i).end - p.at(i).start); };
+    auto other = [&](qsizetype i, char c) { return i < p.size() && sql::isOther(statement, p.at(i), c); };
+    auto kind = [&](qsizetype i, sql::Piece::Kind k) { return i < p.size() && p.at(i).kind == k; };
+    auto isName = [&](qsizetype i) { return kind(i, sql::Piece::Word) || kind(i, sql::Piece::QuotedName); };
+    if (p.size() < 3 || !sql::isWord(statement, p.at(0), "insert") || !sql::isWord(statement, p.at(1), "into"))
+        return {};
+    // The table: a name, or an owner's name, a dot and a name.
+    qsizetype i = 2;
+    if (!isName(i))
+        return {};
+    if (other(i + 1, '.')) {
+        if (!isName(i + 2))
+            return {};
+        i += 2;
+    }
+    const QString table = statement.mid(p.at(2).start, p.at(i).end - p.at(2).start);
+    // The columns, as the server names them.
+    if (!other(++i, '('))
+        return {};
+    const qsizetype listStart = p.at(i).end;
+    QStringList columns;
+    for (++i;; i += 2) {
+        if (!isName(i))
+            return {};
+        columns.append(kind(i, sql::Piece::Word) ? text(i).toLower()
+                                                 : text(i).mid(1, text(i).size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\"")));
+        if (other(i + 1, ')'))
+            break;
+        if (!other(i + 1, ','))
+            return {};
+    }
+    const QString columnList = statement.mid(listStart, p.at(i + 1).start - listStart);
+    i += 2;
+    if (i >= p.size() || !sql::isWord(statement, p.at(i), "values") || !other(i + 1, '('))
+        return {};
+    // Each value a parameter, which its column takes from the rows, or a constant.
+    Batch batch;
+    QStringList items;
+    for (i += 2;; ++i) {
+        if (items.size() == columns.size())
+            return {};
+        QString column = columns.at(items.size());
+        if (other(i, ':') && (kind(i + 1, sql::Piece::Word) || kind(i + 1, sql::Piece::Number))
+            && p.at(i + 1).start == p.at(i).end) {
+            batch.columns.append({column, text(i + 1)});
+            items.append(QStringLiteral("r.\"%1\"").arg(column.replace(QLatin1Char('"'), QStringLiteral("\"\""))));
+            ++i;
+        } else if (kind(i, sql::Piece::Literal) || kind(i, sql::Piece::Number)
+                   || (i < p.size() && sql::isWord(statement, p.at(i), "null"))) {
+            items.append(text(i));
+        } else {
+            return {};
+        }
+        if (other(i + 1, ')'))
+            break;
+        if (!other(i + 1, ','))
+            return {};
+        ++i;
+    }
+    if (i + 2 != p.size() || items.size() != columns.size())
+        return {};
+    batch.statement = QStringLiteral("insert into %1 (%2) select %3 from json_populate_recordset(null::%1, :%4) r")
+                          .arg(table, columnList, items.join(QStringLiteral(", ")), QLatin1String(batchParameter));
+    return batch;
+}
+
+// The runs as a JSON array of objects, a value under its column's name: a number as a
+// number, a missing value (or an empty text, which the system's statements take for
+// none) as null, anything else as the text the parameter would carry.
+QVariant PostgreSqlKind::batchValue(const Batch &batch, const QList<BoundParams> &runs) const
+{
+    QJsonArray rows;
+    for (const BoundParams &params : runs) {
+        QJsonObject row;
+        for (const auto &[column, name] : batch.columns) {
+            QJsonValue json(QJsonValue::Null);
+            for (const BoundParam &p : params) {
+                if (p.name.compare(name, Qt::CaseInsensitive) != 0)
+                    continue;
+                const QVariant v = p.value.isNull() ? p.value : boundValue(p.value);
+                if (v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty()))
+                    break;
+                if (v.typeId() == QMetaType::Bool) {
+                    json = v.toBool();
+                } else if (v.typeId() == QMetaType::QByteArray) {
+                    return QVariant(); // bytes have no JSON: the runs go one by one
+                } else if (Row::isNumber(v)) {
+                    const double d = v.toDouble();
+                    if (!std::isfinite(d))
+                        return QVariant(); // nor has such a number
+                    json = d;
+                } else {
+                    json = v.toString();
+                }
+                break;
+            }
+            row.insert(column, json);
+        }
+        rows.append(row);
+    }
+    return QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Compact));
+}
+
+QString PostgreSqlKind::cursorOf(const QString &name, const QString &query) const
+{
+    return QStringLiteral("declare %1 no scroll cursor for ").arg(name) + query;
+}
+
+QString PostgreSqlKind::fetchFrom(const QString &name, int count) const
+{
+    return count < 0 ? QStringLiteral("fetch all from %1").arg(name)
+                     : QStringLiteral("fetch forward %1 from %2").arg(count).arg(name);
+}
+
+QString PostgreSqlKind::closeOf(const QString &name) const
+{
+    return QStringLiteral("close %1").arg(name);
 }
 
 } // namespace db

@@ -28,8 +28,14 @@ namespace db {
 //   derived table ordered outside (retryOf);
 // - a failed statement spoils the whole transaction: each statement inside one runs
 //   under its own savepoint, as Oracle rolls back a failed statement alone
-//   (savepointPerStatement);
-// - the error keeps the SQLSTATE, which is no number (errorOf).
+//   (savepointPerStatement), unless the transaction is rolled back whole on a failure
+//   anyway; a statement that may be retried keeps its savepoint even then (mayRetry);
+// - the error keeps the SQLSTATE, which is no number (errorOf);
+// - many runs of an insert go as one statement over json_populate_recordset, which
+//   reads each value as the column's type reads it, as an insert of the value itself
+//   does (batchOf, batchValue);
+// - a long result is read through a cursor of the server's, a packet per FETCH
+//   (cursorOf, fetchFrom, closeOf).
 class PostgreSqlKind : public ServerKind {
 public:
     PostgreSqlKind();
@@ -48,7 +54,13 @@ public:
     QVariant fetchedValue(const QVariant &value) const override;
     QList<ColumnInfo> columns(const QString &statement, const QSqlRecord &record) const override;
     QString retryOf(const QString &text, const DbError &error) const override;
+    bool mayRetry(const QString &text) const override;
     DbError errorOf(const QSqlError &error) const override;
+    Batch batchOf(const QString &statement) const override;
+    QVariant batchValue(const Batch &batch, const QList<BoundParams> &runs) const override;
+    QString cursorOf(const QString &name, const QString &query) const override;
+    QString fetchFrom(const QString &name, int count) const override;
+    QString closeOf(const QString &name) const override;
 };
 
 } // namespace db

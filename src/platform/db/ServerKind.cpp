@@ -98,6 +98,36 @@ QString ServerKind::retryOf(const QString &, const DbError &) const
     return QString();
 }
 
+bool ServerKind::mayRetry(const QString &) const
+{
+    return false;
+}
+
+ServerKind::Batch ServerKind::batchOf(const QString &) const
+{
+    return {};
+}
+
+QVariant ServerKind::batchValue(const Batch &, const QList<BoundParams> &) const
+{
+    return QVariant();
+}
+
+QString ServerKind::cursorOf(const QString &, const QString &) const
+{
+    return QString();
+}
+
+QString ServerKind::fetchFrom(const QString &, int) const
+{
+    return QString();
+}
+
+QString ServerKind::closeOf(const QString &) const
+{
+    return QString();
+}
+
 DbError ServerKind::errorOf(const QSqlError &error) const
 {
     QString text = error.text().trimmed();

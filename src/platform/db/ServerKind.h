@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <utility>
 
 namespace db {
 
@@ -53,6 +54,27 @@ public:
     // The text to try once more after the server refused a text with that error; empty
     // when the refusal stands.
     virtual QString retryOf(const QString &text, const DbError &error) const;
+    // Whether the server may refuse the text in a way retryOf answers: such a statement
+    // keeps its savepoint even in a transaction that is rolled back whole on a failure.
+    virtual bool mayRetry(const QString &text) const;
+
+    // A statement that runs an insert once for each of many sets of parameters in one
+    // round trip: the sets go as the one parameter batchParameter, whose value
+    // batchValue makes. Empty where the server has no such form for the statement.
+    struct Batch {
+        QString statement;
+        QList<std::pair<QString, QString>> columns; // a column as the server names it, and its parameter
+    };
+    static constexpr const char *batchParameter = "userpr_rows";
+    virtual Batch batchOf(const QString &statement) const;
+    virtual QVariant batchValue(const Batch &batch, const QList<BoundParams> &runs) const;
+
+    // The statement that opens a query's rows as a cursor of that name on the server, to
+    // be fetched a packet at a time inside a transaction (fetchFrom, closeOf); empty
+    // where the server keeps no such cursor.
+    virtual QString cursorOf(const QString &name, const QString &query) const;
+    virtual QString fetchFrom(const QString &name, int count) const;
+    virtual QString closeOf(const QString &name) const;
     // The engine's error for a driver's.
     virtual DbError errorOf(const QSqlError &error) const;
 
