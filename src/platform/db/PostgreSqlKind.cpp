@@ -14,7 +14,11 @@
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
 #include <QSqlField>
+#include <QSqlResult>
 
+#include <libpq-fe.h>
+
+#include <charconv>
 #include <cmath>
 
 namespace db {
@@ -224,6 +228,95 @@ QVariant PostgreSqlKind::fetchedValue(const QVariant &value) const
     default:
         return dt.toLocalTime();
     }
+}
+
+namespace {
+
+// How a column of the server's type is read from its text.
+enum class Reading { Text, Number, Driver };
+
+Reading readingOf(Oid type)
+{
+    switch (type) {
+    case 18:   // "char"
+    case 19:   // name
+    case 25:   // text
+    case 1042: // character
+    case 1043: // character varying
+        return Reading::Text;
+    case 20:   // bigint
+    case 21:   // smallint
+    case 23:   // integer
+    case 26:   // oid
+    case 700:  // real
+    case 701:  // double precision
+    case 1700: // numeric
+        return Reading::Number;
+    default:
+        return Reading::Driver;
+    }
+}
+
+} // namespace
+
+bool PostgreSqlKind::readResult(const QSqlQuery &query, std::vector<Row> &rows) const
+{
+    const QVariant handle = query.result() ? query.result()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGresult*") != 0 || query.isForwardOnly())
+        return false;
+    const PGresult *result = *static_cast<PGresult *const *>(handle.constData());
+    if (!result || PQresultStatus(result) != PGRES_TUPLES_OK)
+        return false;
+    const int count = PQntuples(result);
+    const int n = PQnfields(result);
+    QList<Reading> reading;
+    QList<int> byDriver;
+    for (int c = 0; c < n; ++c) {
+        reading.append(readingOf(PQftype(result, c)));
+        if (reading.last() == Reading::Driver)
+            byDriver.append(c);
+    }
+    // The values of other types (dates, truth values) as the driver gives them, read
+    // through the query first, column after column.
+    std::vector<QVariant> driverValues;
+    if (!byDriver.isEmpty()) {
+        driverValues.reserve(std::size_t(count) * std::size_t(byDriver.size()));
+        QSqlQuery &q = const_cast<QSqlQuery &>(query);
+        while (q.next()) {
+            for (int c : std::as_const(byDriver))
+                driverValues.push_back(keptValue(q.value(c)));
+        }
+        if (int(driverValues.size()) != count * int(byDriver.size()))
+            return false;
+    }
+    rows.reserve(rows.size() + std::size_t(count));
+    RowWriter writer;
+    std::size_t next = 0;
+    for (int r = 0; r < count; ++r) {
+        for (int c = 0; c < n; ++c) {
+            if (reading.at(c) == Reading::Driver) {
+                writer.value(driverValues[next++]);
+                continue;
+            }
+            if (PQgetisnull(result, r, c)) {
+                writer.null();
+                continue;
+            }
+            const char *text = PQgetvalue(result, r, c);
+            const int length = PQgetlength(result, r, c);
+            if (reading.at(c) == Reading::Text) {
+                writer.text(text, length);
+                continue;
+            }
+            double number = 0;
+            const auto [end, error] = std::from_chars(text, text + length, number);
+            if (error != std::errc() || end != text + length)
+                number = std::nan(""); // a text no number reads
+            writer.number(number);
+        }
+        rows.push_back(writer.take());
+    }
+    return true;
 }
 
 QList<ColumnInfo> PostgreSqlKind::columns(const QString &statement, const QSqlRecord &record) const

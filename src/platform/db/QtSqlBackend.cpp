@@ -25,24 +25,6 @@ const QString statementSavepoint = QStringLiteral("userpr_statement");
 // The one cursor a session reads a long result through.
 const QString cursorName = QStringLiteral("userpr_rows");
 
-QVariant storedValue(const QVariant &v)
-{
-    if (v.isNull())
-        return QVariant();
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return v.toDouble();
-    default:
-        return v;
-    }
-}
-
 } // namespace
 
 // A result read through a cursor of the server's, inside a transaction of its own that
@@ -327,15 +309,17 @@ QSqlQuery &QtSqlBackend::run(const QString &sql, const BoundParams &params)
 
 void QtSqlBackend::readRows(QSqlQuery &q, std::vector<Row> &rows) const
 {
-    const int n = q.record().count();
-    RowWriter writer;
-    while (q.next()) {
-        for (int i = 0; i < n; ++i)
-            writer.value(storedValue(m_kind->fetchedValue(q.value(i))));
-        rows.push_back(writer.take());
+    if (!m_kind->readResult(q, rows)) {
+        const int n = q.record().count();
+        RowWriter writer;
+        while (q.next()) {
+            for (int i = 0; i < n; ++i)
+                writer.value(m_kind->keptValue(q.value(i)));
+            rows.push_back(writer.take());
+        }
+        if (q.lastError().isValid())
+            throw m_kind->errorOf(q.lastError());
     }
-    if (q.lastError().isValid())
-        throw m_kind->errorOf(q.lastError());
     q.finish();
 }
 
@@ -429,7 +413,7 @@ QVariant QtSqlBackend::insertReturningKey(const QString &sql, const BoundParams 
         QSqlQuery &q = run(sql + QStringLiteral(" returning ") + keyColumn, params);
         if (!q.next())
             throw DbError(QStringLiteral("The server returned no key for the new row of %1").arg(table));
-        const QVariant key = storedValue(m_kind->fetchedValue(q.value(0)));
+        const QVariant key = m_kind->keptValue(q.value(0));
         q.finish();
         return key;
     }

@@ -58,6 +58,30 @@ QVariant ServerKind::fetchedValue(const QVariant &value) const
     return value;
 }
 
+QVariant ServerKind::keptValue(const QVariant &driverValue) const
+{
+    const QVariant v = fetchedValue(driverValue);
+    if (v.isNull())
+        return QVariant();
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return v.toDouble();
+    default:
+        return v;
+    }
+}
+
+bool ServerKind::readResult(const QSqlQuery &, std::vector<Row> &) const
+{
+    return false;
+}
+
 FieldType ServerKind::typeOf(const QSqlField &field)
 {
     switch (field.metaType().id()) {

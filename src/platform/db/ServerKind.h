@@ -4,6 +4,7 @@
 #include "platform/db/DbError.h"
 
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
@@ -49,6 +50,13 @@ public:
     virtual QVariant boundValue(const QVariant &value) const;
     // A value of a result as the engine keeps it.
     virtual QVariant fetchedValue(const QVariant &value) const;
+    // A driver's value of a result as a row of the engine holds it: fetchedValue, with
+    // every kind of number as a double.
+    QVariant keptValue(const QVariant &driverValue) const;
+    // Reads every row of an executed query's whole result straight from the driver's own
+    // result, where the kind knows it, each value as keptValue would give it; false when
+    // it does not (the rows are then read value by value through the query).
+    virtual bool readResult(const QSqlQuery &query, std::vector<Row> &rows) const;
     // The columns of a result: the names and types the engine gives its fields.
     virtual QList<ColumnInfo> columns(const QString &statement, const QSqlRecord &record) const;
     // The text to try once more after the server refused a text with that error; empty
