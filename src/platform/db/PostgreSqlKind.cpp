@@ -243,6 +243,10 @@ Reading readingOf(Oid type)
     case 25:   // text
     case 1042: // character
     case 1043: // character varying
+    // A time of day without a zone, as the server writes it (the driver asks for ISO
+    // dates): the wall-clock time Oracle's DATE holds, kept as text as the embedded
+    // server keeps it, and read as a date-time by the fields.
+    case 1114: // timestamp
         return Reading::Text;
     case 20:   // bigint
     case 21:   // smallint
@@ -261,8 +265,10 @@ Reading readingOf(Oid type)
 
 bool PostgreSqlKind::readResult(const QSqlQuery &query, std::vector<Row> &rows) const
 {
+    // The driver hands its result out as the libpq struct behind PGresult.
     const QVariant handle = query.result() ? query.result()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGresult*") != 0 || query.isForwardOnly())
+    if (!handle.isValid() || query.isForwardOnly()
+        || (qstrcmp(handle.typeName(), "pg_result*") != 0 && qstrcmp(handle.typeName(), "PGresult*") != 0))
         return false;
     const PGresult *result = *static_cast<PGresult *const *>(handle.constData());
     if (!result || PQresultStatus(result) != PGRES_TUPLES_OK)
