@@ -261,17 +261,24 @@ Reading readingOf(Oid type)
     }
 }
 
+// The driver's whole libpq result of an executed query, which it hands out as the struct
+// behind PGresult; none for a result read row by row.
+const PGresult *libpqResult(const QSqlQuery &query)
+{
+    const QVariant handle = query.result() ? query.result()->handle() : QVariant();
+    if (!handle.isValid() || query.isForwardOnly()
+        || (qstrcmp(handle.typeName(), "pg_result*") != 0 && qstrcmp(handle.typeName(), "PGresult*") != 0))
+        return nullptr;
+    const PGresult *result = *static_cast<PGresult *const *>(handle.constData());
+    return result && PQresultStatus(result) == PGRES_TUPLES_OK ? result : nullptr;
+}
+
 } // namespace
 
 bool PostgreSqlKind::readResult(const QSqlQuery &query, std::vector<Row> &rows) const
 {
-    // The driver hands its result out as the libpq struct behind PGresult.
-    const QVariant handle = query.result() ? query.result()->handle() : QVariant();
-    if (!handle.isValid() || query.isForwardOnly()
-        || (qstrcmp(handle.typeName(), "pg_result*") != 0 && qstrcmp(handle.typeName(), "PGresult*") != 0))
-        return false;
-    const PGresult *result = *static_cast<PGresult *const *>(handle.constData());
-    if (!result || PQresultStatus(result) != PGRES_TUPLES_OK)
+    const PGresult *result = libpqResult(query);
+    if (!result)
         return false;
     const int count = PQntuples(result);
     const int n = PQnfields(result);
@@ -325,27 +332,85 @@ bool PostgreSqlKind::readResult(const QSqlQuery &query, std::vector<Row> &rows) 
     return true;
 }
 
-QList<ColumnInfo> PostgreSqlKind::columns(const QString &statement, const QSqlRecord &record) const
+namespace {
+
+// A column as a result describes it, whichever way it was read.
+struct Described {
+    QString name;
+    FieldType type = FieldType::String;
+    int serverType = 0;
+    int length = -1;
+    bool ofTable = false;
+};
+
+// The type a Qt field of the driver's type would have: the driver reads these types as
+// numbers, dates and bytes, any other as text.
+FieldType fieldTypeOf(Oid type)
+{
+    switch (type) {
+    case 20: case 21: case 23: case 24: case 26: case 28: case 29: // integers, oids
+    case 700: case 701: case 1700:                                 // real, double, numeric
+        return FieldType::Float;
+    case 702: case 703: case 1082: case 1083: case 1114: case 1184: case 1266: // dates and times
+        return FieldType::DateTime;
+    case 17: // bytea
+        return FieldType::Memo;
+    default:
+        return FieldType::String;
+    }
+}
+
+QList<ColumnInfo> columnsOf(const QString &statement, const QList<Described> &described)
 {
     const QStringList items = sql::selectListItems(statement);
-    const bool byItems = items.size() == record.count();
+    const bool byItems = items.size() == described.size();
     QList<ColumnInfo> result;
-    result.reserve(record.count());
-    for (int i = 0; i < record.count(); ++i) {
-        const QSqlField f = record.field(i);
+    result.reserve(described.size());
+    for (int i = 0; i < described.size(); ++i) {
+        const Described &d = described.at(i);
         ColumnInfo c;
         const QString derived = byItems ? sql::derivedNameOf(items.at(i)) : QString();
-        c.name = derived.isEmpty() ? f.name().toUpper() : derived;
-        c.type = typeOf(f);
+        c.name = derived.isEmpty() ? d.name.toUpper() : derived;
+        c.type = d.type;
         if (c.type == FieldType::String) {
-            if (f.typeID() == textType && f.length() < 0 && !f.tableName().isEmpty())
+            if (d.serverType == textType && d.length < 0 && d.ofTable)
                 c.type = FieldType::Memo;
             else
-                c.size = std::max(0, f.length());
+                c.size = std::max(0, d.length);
         }
         result.append(c);
     }
     return result;
+}
+
+} // namespace
+
+QList<ColumnInfo> PostgreSqlKind::columns(const QString &statement, const QSqlRecord &record) const
+{
+    QList<Described> described;
+    for (int i = 0; i < record.count(); ++i) {
+        const QSqlField f = record.field(i);
+        described.append({f.name(), typeOf(f), f.typeID(), f.length(), !f.tableName().isEmpty()});
+    }
+    return columnsOf(statement, described);
+}
+
+QList<ColumnInfo> PostgreSqlKind::resultColumns(const QString &statement, const QSqlQuery &query) const
+{
+    const PGresult *result = libpqResult(query);
+    if (!result)
+        return ServerKind::resultColumns(statement, query);
+    // As the driver describes a column, without asking the server the name of its table.
+    QList<Described> described;
+    for (int i = 0; i < PQnfields(result); ++i) {
+        const Oid type = PQftype(result, i);
+        const int size = PQfsize(result, i);
+        const int modifier = PQfmod(result, i);
+        const int length = size == -1 && modifier >= 4 && type != 1700 ? modifier - 4 : size;
+        described.append({QString::fromUtf8(PQfname(result, i)), fieldTypeOf(type), int(type), length,
+                          PQftable(result, i) != InvalidOid});
+    }
+    return columnsOf(statement, described);
 }
 
 QString PostgreSqlKind::retryOf(const QString &text, const DbError &error) const

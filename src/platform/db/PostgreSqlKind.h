@@ -57,6 +57,7 @@ public:
     QVariant fetchedValue(const QVariant &value) const override;
     bool readResult(const QSqlQuery &query, std::vector<Row> &rows) const override;
     QList<ColumnInfo> columns(const QString &statement, const QSqlRecord &record) const override;
+    QList<ColumnInfo> resultColumns(const QString &statement, const QSqlQuery &query) const override;
     QString retryOf(const QString &text, const DbError &error) const override;
     bool mayRetry(const QString &text) const override;
     DbError errorOf(const QSqlError &error) const override;

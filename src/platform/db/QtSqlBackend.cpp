@@ -50,7 +50,7 @@ public:
         try {
             m_session.sendPlain(declaration);
             QSqlQuery first = m_session.sendPlain(m_session.m_kind->fetchFrom(cursorName, std::max(1, firstRows)));
-            m_columns = m_session.m_kind->columns(m_statement, first.record());
+            m_columns = m_session.m_kind->resultColumns(m_statement, first);
             m_session.readRows(first, rows);
             m_more = int(rows.size()) == std::max(1, firstRows);
         } catch (const DbError &) {
@@ -327,7 +327,7 @@ ResultSet QtSqlBackend::select(const QString &sql, const BoundParams &params)
 {
     QSqlQuery &q = run(sql, params);
     ResultSet rs;
-    rs.columns = m_kind->columns(sql, q.record());
+    rs.columns = m_kind->resultColumns(sql, q);
     readRows(q, rs.rows);
     return rs;
 }

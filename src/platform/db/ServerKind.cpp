@@ -117,6 +117,11 @@ QList<ColumnInfo> ServerKind::columns(const QString &, const QSqlRecord &record)
     return result;
 }
 
+QList<ColumnInfo> ServerKind::resultColumns(const QString &statement, const QSqlQuery &query) const
+{
+    return columns(statement, query.record());
+}
+
 QString ServerKind::retryOf(const QString &, const DbError &) const
 {
     return QString();

@@ -59,6 +59,8 @@ public:
     virtual bool readResult(const QSqlQuery &query, std::vector<Row> &rows) const;
     // The columns of a result: the names and types the engine gives its fields.
     virtual QList<ColumnInfo> columns(const QString &statement, const QSqlRecord &record) const;
+    // The columns of an executed query's result; by default those of its record.
+    virtual QList<ColumnInfo> resultColumns(const QString &statement, const QSqlQuery &query) const;
     // The text to try once more after the server refused a text with that error; empty
     // when the refusal stands.
     virtual QString retryOf(const QString &text, const DbError &error) const;
