@@ -442,6 +442,19 @@ void TForm1::ShowNote(const QString &text)
     m_noteShown = true;
 }
 
+TForm1::Progress::Progress(TForm1 &form) : m_form(form), m_before(form.StatusBar1->currentMessage()) {}
+
+TForm1::Progress::~Progress()
+{
+    m_form.StatusBar1->showMessage(m_before);
+}
+
+void TForm1::Progress::step(const QString &text)
+{
+    m_form.StatusBar1->showMessage(text);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void TForm1::registerActed()
 {
     // A note says what the user's last action could not do; the register's next action

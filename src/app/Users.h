@@ -98,6 +98,21 @@ public:
     // A status text of the program's own about the user's last action; the register's
     // next move or change puts the status it replaced back.
     void ShowNote(const QString &text);
+    // The steps of a long operation in the status text, each shown at once (pending
+    // painting let through, the user's input kept for later); the status text from
+    // before comes back when the operation ends, however it ends.
+    class Progress {
+    public:
+        explicit Progress(TForm1 &form);
+        ~Progress();
+        Progress(const Progress &) = delete;
+        Progress &operator=(const Progress &) = delete;
+        void step(const QString &text);
+
+    private:
+        TForm1 &m_form;
+        QString m_before;
+    };
     // refreshRegister false leaves out the register's refresh where the register was read
     // a moment ago (the connect).
     void FillCombo(bool refreshRegister = true);

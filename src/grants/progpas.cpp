@@ -588,7 +588,10 @@ void TFormProg::BitBtn1Click()
     QueryCopyAll->paramByName(QStringLiteral("from_db")).setAsFloat(source);
     QueryCopyAll->paramByName(QStringLiteral("to_db")).setAsFloat(DatabaseId);
     QueryCopyAll->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
+    TForm1::Progress progress(*Form1);
+    progress.step(QStringLiteral("Copying the grants of %1").arg(Edit1->text()));
     runWrite(QueryCopyAll);
+    progress.step(QStringLiteral("Reading the lists of %1 again").arg(Edit1->text()));
     ReopenLists();
 }
 
