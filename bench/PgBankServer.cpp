@@ -58,8 +58,6 @@ PgCluster::PgCluster(const QString &folder)
         // Until analyse(): the statistics stay as the making of the bank leaves them.
         const auto session = superuser();
         session->exec(QStringLiteral("alter system set autovacuum = off"));
-        if (qEnvironmentVariableIsSet("TMP_PGLOG"))
-            session->exec(QStringLiteral("alter system set log_min_duration_statement = 0"));
         session->exec(QStringLiteral("select pg_reload_conf()"));
     } catch (...) {
         stop();

@@ -442,11 +442,16 @@ void TForm1::ShowNote(const QString &text)
     m_noteShown = true;
 }
 
-TForm1::Progress::Progress(TForm1 &form) : m_form(form), m_before(form.StatusBar1->currentMessage()) {}
+TForm1::Progress::Progress(TForm1 &form)
+    : m_form(form), m_before(form.StatusBar1->currentMessage()), m_outermost(form.m_progressDepth++ == 0)
+{
+}
 
 TForm1::Progress::~Progress()
 {
-    m_form.StatusBar1->showMessage(m_before);
+    --m_form.m_progressDepth;
+    if (m_outermost)
+        m_form.StatusBar1->showMessage(m_before);
 }
 
 void TForm1::Progress::step(const QString &text)

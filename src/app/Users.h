@@ -100,7 +100,8 @@ public:
     void ShowNote(const QString &text);
     // The steps of a long operation in the status text, each shown at once (pending
     // painting let through, the user's input kept for later); the status text from
-    // before comes back when the operation ends, however it ends.
+    // before comes back when the operation ends, however it ends. The steps of an
+    // operation inside another are the outer one's.
     class Progress {
     public:
         explicit Progress(TForm1 &form);
@@ -112,6 +113,7 @@ public:
     private:
         TForm1 &m_form;
         QString m_before;
+        bool m_outermost;
     };
     // refreshRegister false leaves out the register's refresh where the register was read
     // a moment ago (the connect).
@@ -173,6 +175,7 @@ private:
     QSet<QString> m_serverUserKeys; // the names of ServerUsers, case folded
     controls::FieldLink m_registerWatch;
     QString m_statusBeforeNote;
+    int m_progressDepth = 0;
     bool m_noteShown = false;
 };
 

@@ -10,6 +10,7 @@
 #include "platform/db/Table.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +88,8 @@ private slots:
     void aSaveTakesTheTextOfAnOpenCell();
     void theGridFollowsTheCursorAndMovesIt();
     void aFailingShowHandlerStopsTheShowing();
+    void theBusyCursorShowsWhileTheProgramWorks_data();
+    void theBusyCursorShowsWhileTheProgramWorks();
 };
 
 void TestControls::inputMasks_data()
@@ -485,4 +488,61 @@ void TestControls::aFailingShowHandlerStopsTheShowing()
 }
 
 QTEST_MAIN(TestControls)
+namespace {
+
+bool busyCursor()
+{
+    const QCursor *cursor = QApplication::overrideCursor();
+    return cursor && cursor->shape() == Qt::WaitCursor;
+}
+
+} // namespace
+
+void TestControls::theBusyCursorShowsWhileTheProgramWorks_data()
+{
+    // What a handler does (run by guard), and whether the busy cursor showed at each of
+    // the moments it notes: in the handler, in a modal window it opens, in a handler run
+    // from that window, after the window closed.
+    QTest::addColumn<bool>("modal");
+    QTest::addColumn<bool>("fails");
+    QTest::addColumn<QList<bool>>("busy");
+    QTest::newRow("a handler's work") << false << false << QList<bool>{true};
+    QTest::newRow("a modal window waits for the user, a handler in it works")
+        << true << false << QList<bool>{true, false, true, false, true};
+    QTest::newRow("a handler that fails") << false << true << QList<bool>{true};
+}
+
+void TestControls::theBusyCursorShowsWhileTheProgramWorks()
+{
+    QFETCH(bool, modal);
+    QFETCH(bool, fails);
+    QFETCH(QList<bool>, busy);
+    testsupport::MessageLog messages;
+    QList<bool> seen;
+    testsupport::ModalDriver driver;
+    Form dialog;
+    auto *inner = new QPushButton(QStringLiteral("Work"), &dialog);
+    QObject::connect(inner, &QPushButton::clicked, &dialog, [&] { guard([&] { seen.append(busyCursor()); }); });
+    if (modal) {
+        driver.then([&](QWidget *) {
+            seen.append(busyCursor());
+            inner->click();
+            seen.append(busyCursor());
+            dialog.accept();
+        });
+    }
+    guard([&] {
+        seen.append(busyCursor());
+        if (modal) {
+            dialog.showModal();
+            seen.append(busyCursor());
+        }
+        if (fails)
+            throw db::DbError(QStringLiteral("refused"));
+    });
+    QCOMPARE(seen, busy);
+    QVERIFY2(!busyCursor(), "the busy cursor stayed after the handler");
+    QCOMPARE(messages.texts(), fails ? QStringList{QStringLiteral("refused")} : QStringList());
+}
+
 #include "tst_controls.moc"
