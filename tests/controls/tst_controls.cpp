@@ -1,3 +1,4 @@
+#include "MemoryDataSet.h"
 #include "TempServers.h"
 #include "WindowDriver.h"
 
@@ -87,6 +88,8 @@ private slots:
     void typingIntoAnyRowWritesThatRow();
     void aSaveTakesTheTextOfAnOpenCell();
     void theGridFollowsTheCursorAndMovesIt();
+    void aGridReadsMoreRowsAsItIsScrolled_data();
+    void aGridReadsMoreRowsAsItIsScrolled();
     void aFailingShowHandlerStopsTheShowing();
     void theBusyCursorShowsWhileTheProgramWorks_data();
     void theBusyCursorShowsWhileTheProgramWorks();
@@ -488,6 +491,45 @@ void TestControls::aFailingShowHandlerStopsTheShowing()
 }
 
 QTEST_MAIN(TestControls)
+void TestControls::aGridReadsMoreRowsAsItIsScrolled_data()
+{
+    QTest::addColumn<std::function<void(DBGrid *, db::DataSet &)>>("action");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("current");
+    using Act = std::function<void(DBGrid *, db::DataSet &)>;
+    QTest::newRow("opened") << Act([](DBGrid *, db::DataSet &) {}) << 100 << 0;
+    QTest::newRow("scrolled to the end") << Act([](DBGrid *g, db::DataSet &) { g->scrollToBottom(); }) << 200 << 0;
+    QTest::newRow("the last row") << Act([](DBGrid *, db::DataSet &d) { d.last(); }) << 250 << 249;
+    QTest::newRow("moved down past the rows read") << Act([](DBGrid *g, db::DataSet &d) {
+        d.setRecNo(99);
+        g->setFocus();
+        QTest::keyClick(g, Qt::Key_Down);
+    }) << 200 << 100;
+}
+
+void TestControls::aGridReadsMoreRowsAsItIsScrolled()
+{
+    QFETCH(std::function<void(DBGrid *, db::DataSet &)>, action);
+    QFETCH(int, rows);
+    QFETCH(int, current);
+    testsupport::MemoryDataSet data{{QStringLiteral("NAME")}};
+    for (int i = 1; i <= 250; ++i)
+        data.addRow({QStringLiteral("R%1").arg(i, 3, 10, QLatin1Char('0'))});
+    data.setFetchOnDemand(true);
+    db::DataSource source;
+    source.setDataSet(&data);
+    Window w;
+    auto *grid = new DBGrid(&w.widget);
+    grid->setDataSource(&source);
+    grid->setReadOnly(true);
+    w.show();
+    data.open();
+    action(grid, data);
+    QCOMPARE(grid->model()->rowCount(), rows);
+    QCOMPARE(grid->currentIndex().row(), current);
+    QCOMPARE(grid->model()->index(rows - 1, 0).data().toString(), QStringLiteral("R%1").arg(rows, 3, 10, QLatin1Char('0')));
+}
+
 namespace {
 
 bool busyCursor()

@@ -28,6 +28,8 @@ private slots:
     void aFailedCommitIsRolledBackWhereTheDriverKeepsIt();
     void aDateKeepsTheClientsWallClockTime();
     void columnsAreNamedAndTypedAsTheWindowsExpect();
+    void valuesAreReadAsTheServerHoldsThem_data();
+    void valuesAreReadAsTheServerHoldsThem();
     void aStatementRefusedAsAmbiguousIsOrderedOutside_data();
     void aStatementRefusedAsAmbiguousIsOrderedOutside();
     void aBatchWritesTheRowsOfItsRuns_data();
@@ -233,6 +235,36 @@ void TestSessions::columnsAreNamedAndTypedAsTheWindowsExpect()
     // Letters beyond ASCII change case too.
     QCOMPARE(column(*c, QStringLiteral("select lower(l_name) from personnel where personnel_id = 110")),
              QStringList{QStringLiteral("pärn")});
+}
+
+void TestSessions::valuesAreReadAsTheServerHoldsThem_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("text"); // as a field shows it
+    const QString program = QStringLiteral("vortalix_prog where prog_id = 1");
+    QTest::newRow("a fraction") << "12.5" << "dual" << "12.5";
+    QTest::newRow("a whole number") << "prog_id * 1000000" << program << "1000000";
+    QTest::newRow("a text beyond ASCII") << "'Pärn \"ö\" 元'" << "dual" << "Pärn \"ö\" 元";
+    QTest::newRow("no value") << "cast(null as varchar(5))" << "dual" << "";
+    QTest::newRow("a time of day") << "prog_last_comp" << program << "2023-03-14";
+    QTest::newRow("a long text of a table") << "prog_description" << program << "Entering and checking new loan applications";
+}
+
+void TestSessions::valuesAreReadAsTheServerHoldsThem()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, from);
+    QFETCH(QString, text);
+    TempServers servers;
+    auto c = servers.connect();
+    db::Query q;
+    q.setConnection(c.get());
+    q.setSql({QStringLiteral("select %1 value from %2").arg(item, from)});
+    q.open();
+    QCOMPARE(q.recordCount(), 1);
+    QCOMPARE(q.fieldByName(QStringLiteral("VALUE")).asString(), text);
+    QCOMPARE(q.fieldByName(QStringLiteral("VALUE")).isNull(), text.isEmpty());
 }
 
 void TestSessions::aStatementRefusedAsAmbiguousIsOrderedOutside_data()
