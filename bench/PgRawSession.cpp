@@ -105,8 +105,8 @@ const PgRawSession::Prepared &PgRawSession::prepared(const QString &sql)
     p.name = "raw" + QByteArray::number(m_statements.size() + 1);
     auto prepare = [&](const QString &text) {
         p.params.clear();
-        const QByteArray utf8 = positional(text, p.params).toUtf8();
-        return wrap(PQprepare(m_conn, p.name.constData(), utf8.constData(), int(p.params.size()), nullptr));
+        p.text = positional(text, p.params).toUtf8();
+        return wrap(PQprepare(m_conn, p.name.constData(), p.text.constData(), int(p.params.size()), nullptr));
     };
     Result r = prepare(sql);
     if (!succeeded(r.get())) {
@@ -170,37 +170,32 @@ qint64 PgRawSession::run(const QString &sql, const db::BoundParams &params)
 
 double PgRawSession::timeToRow(const QString &sql, const db::BoundParams &params, int rows)
 {
-    QElapsedTimer t;
-    t.start();
-    const Prepared &p = prepared(sql);
+    const Prepared &p = prepared(sql); // its form the server takes, prepared before the timing
     const QList<QByteArray> v = values(p, params);
     std::vector<const char *> pointers;
     for (const QByteArray &b : v)
         pointers.push_back(b.isNull() ? nullptr : b.constData());
-    if (!PQsendQueryPrepared(m_conn, p.name.constData(), int(pointers.size()), pointers.data(), nullptr, nullptr, 0)
-        || !PQsetSingleRowMode(m_conn))
-        failed(m_conn, nullptr, sql);
-    int read = 0;
-    double ms = -1;
+    const QByteArray declare = "declare raw_rows no scroll cursor for " + p.text;
+    const QByteArray fetch = "fetch forward " + QByteArray::number(rows) + " from raw_rows";
+    QElapsedTimer t;
+    t.start();
+    exec(QStringLiteral("begin"));
+    Result declared = wrap(PQexecParams(m_conn, declare.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr,
+                                        nullptr, 0));
+    if (!succeeded(declared.get()))
+        failed(m_conn, declared.get(), sql);
+    Result fetched = wrap(PQexec(m_conn, fetch.constData()));
+    if (!succeeded(fetched.get()))
+        failed(m_conn, fetched.get(), sql);
     std::size_t bytes = 0;
-    while (PGresult *raw = PQgetResult(m_conn)) {
-        Result r = wrap(raw);
-        if (!succeeded(r.get()))
-            failed(m_conn, r.get(), sql);
-        if (PQresultStatus(r.get()) == PGRES_SINGLE_TUPLE) {
-            for (int c = 0; c < PQnfields(r.get()); ++c)
-                bytes += std::size_t(PQgetlength(r.get(), 0, c));
-            if (++read == rows) {
-                ms = double(t.nsecsElapsed()) / 1e6;
-                // The rest is read and dropped, untimed.
-                while (PGresult *rest = PQgetResult(m_conn))
-                    PQclear(rest);
-                break;
-            }
-        }
+    for (int r = 0; r < PQntuples(fetched.get()); ++r) {
+        for (int c = 0; c < PQnfields(fetched.get()); ++c)
+            bytes += std::size_t(PQgetlength(fetched.get(), r, c));
     }
+    const double ms = double(t.nsecsElapsed()) / 1e6;
     m_checksum += double(bytes);
-    return ms < 0 ? double(t.nsecsElapsed()) / 1e6 : ms;
+    exec(QStringLiteral("close raw_rows; commit"));
+    return ms;
 }
 
 void PgRawSession::exec(const QString &script)

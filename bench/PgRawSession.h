@@ -26,7 +26,8 @@ public:
     qint64 run(const QString &sql, const db::BoundParams &params = {}) override;
     void exec(const QString &script) override;
     qint64 number(const QString &sql) override;
-    // The rows come one at a time as the server sends them (libpq's single-row mode).
+    // Through a cursor of the server's, as the program reads a long result: the rows up
+    // to that one are fetched at once.
     double timeToRow(const QString &sql, const db::BoundParams &params, int rows) override;
 
     // Sends rows to COPY ... FROM STDIN in its text format: each row's values in order,
@@ -39,6 +40,7 @@ public:
 private:
     struct Prepared {
         QByteArray name;
+        QByteArray text;    // as the server took it
         QStringList params; // the names of $1, $2, ...
     };
     const Prepared &prepared(const QString &sql);

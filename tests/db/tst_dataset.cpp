@@ -695,6 +695,8 @@ void TestDataSet::aResultReadOnDemand_data()
         d.setFiltered(true);
     }) << 10 << "R240" << 250 << false;
     QTest::newRow("a grid scrolled to the end") << Act([](DataSet &d) { d.fetchMore(); }) << 200 << "R001" << 200 << true;
+    QTest::newRow("the program waiting for the user")
+        << Act([](DataSet &d) { QTRY_VERIFY(!d.canFetchMore()); }) << 250 << "R001" << 250 << false;
 }
 
 void TestDataSet::aResultReadOnDemand()

@@ -192,6 +192,27 @@ void DataSet::open()
     m_state = DataSetState::Browse;
     notify(DataEvent::StateChanged);
     notify(DataEvent::DataChanged);
+    if (m_pending) {
+        if (!m_readOn) {
+            m_readOn = new QTimer(this);
+            m_readOn->setSingleShot(true);
+            m_readOn->setInterval(0);
+            connect(m_readOn, &QTimer::timeout, this, [this] {
+                if (!active())
+                    return;
+                // A failure here is no handler's: the rows read so far stay, and the one
+                // who asks for more hears of it.
+                try {
+                    fetchMore(backgroundPacket);
+                } catch (const DbError &) {
+                    return;
+                }
+                if (m_pending)
+                    m_readOn->start();
+            });
+        }
+        m_readOn->start();
+    }
     if (afterOpen)
         afterOpen(*this);
 }

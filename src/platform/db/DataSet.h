@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -70,8 +71,13 @@ public:
     // open and the rest as they are asked for, as database tools show a long result: a
     // grid fetches more as it is scrolled down; moving past the last row read, last(),
     // locate() and the record filter read the rest. recordCount() counts the rows read.
-    // A dataset that can be modified reads its result whole.
+    // Whatever is not asked for is read on while the program waits for the user (a
+    // backgroundPacket each time the event loop is idle), so that an open result holds
+    // the server's resources (a read lock, a cursor's transaction) for moments, not for
+    // as long as the user looks at the first rows. A dataset that can be modified reads
+    // its result whole.
     static constexpr int fetchPacket = 100;
+    static constexpr int backgroundPacket = 1000;
     void setFetchOnDemand(bool on) { m_fetchOnDemand = on; }
     bool fetchOnDemand() const { return m_fetchOnDemand; }
     bool canFetchMore() const { return m_pending != nullptr; }
@@ -211,6 +217,7 @@ private:
     QList<QPointer<DataSource>> m_sources;
     bool m_fetchOnDemand = false;
     std::unique_ptr<RowCursor> m_pending; // the rest of the result, while some remains
+    QTimer *m_readOn = nullptr;           // reads the rest when the event loop is idle
 };
 
 } // namespace db

@@ -30,6 +30,7 @@ public:
     bool isOpen() const override { return m_handle != nullptr; }
 
     db::ResultSet select(const QString &sql, const db::BoundParams &params) override;
+    std::unique_ptr<db::RowCursor> openCursor(const QString &sql, const db::BoundParams &params, int firstRows) override;
     qint64 execute(const QString &sql, const db::BoundParams &params) override;
     QVariant insertReturningKey(const QString &sql, const db::BoundParams &params,
                                 const QString &table, const QString &keyColumn) override;
@@ -58,6 +59,7 @@ public:
 private:
     class Prepared;
     friend class Prepared;
+    class Cursor;
     struct Internal;
 
     sqlite3_stmt *prepare(const QString &sql);
