@@ -202,6 +202,12 @@ bool PostgreSqlKind::prepares(const QString &text) const
     return preparable.contains(sql::firstKeyword(text));
 }
 
+bool PostgreSqlKind::writesValuesIn(const QString &text) const
+{
+    const QString keyword = sql::firstKeyword(text);
+    return keyword == QLatin1String("SELECT") || keyword == QLatin1String("WITH");
+}
+
 QVariant PostgreSqlKind::boundValue(const QVariant &value) const
 {
     if (value.typeId() == QMetaType::QDateTime) {

@@ -199,15 +199,16 @@ QSqlQuery &QtSqlBackend::kept(const QString &text)
 
 QSqlQuery &QtSqlBackend::send(const QString &text, const BoundParams &params, const std::function<void()> &undo)
 {
-    if (!m_kind->prepares(text)) {
-        if (!params.isEmpty() && !sql::parameterNames(text).isEmpty())
+    const bool prepares = m_kind->prepares(text);
+    if (!prepares || m_kind->writesValuesIn(text)) {
+        if (!prepares && !params.isEmpty() && !sql::parameterNames(text).isEmpty())
             throw DbError(QStringLiteral("The server takes parameters only in queries and in statements that "
                                          "insert, update or delete rows"));
         m_unprepared = std::make_unique<QSqlQuery>(database());
         QSqlQuery &q = *m_unprepared;
         q.setForwardOnly(m_kind->forwardOnly);
         q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-        if (!q.exec(text)) {
+        if (!q.exec(prepares ? withValues(text, params) : text)) {
             // The statement is undone before the query that ran it goes, so that the
             // driver can still tidy up after it on the server.
             const DbError error = m_kind->errorOf(q.lastError());

@@ -48,6 +48,11 @@ bool ServerKind::prepares(const QString &) const
     return true;
 }
 
+bool ServerKind::writesValuesIn(const QString &) const
+{
+    return false;
+}
+
 QVariant ServerKind::boundValue(const QVariant &value) const
 {
     return value;

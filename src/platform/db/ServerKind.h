@@ -46,6 +46,10 @@ public:
     // Whether a text goes to the server prepared, its parameters bound; otherwise it is
     // sent as it is and takes no parameters.
     virtual bool prepares(const QString &text) const;
+    // Whether a text the kind prepares is sent unprepared instead, each parameter written
+    // in as the driver writes a value: for queries where a prepared one would cost more
+    // than its planning saves.
+    virtual bool writesValuesIn(const QString &text) const;
     // A parameter's value as it is bound.
     virtual QVariant boundValue(const QVariant &value) const;
     // A value of a result as the engine keeps it.
