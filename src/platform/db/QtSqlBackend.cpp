@@ -308,6 +308,14 @@ QSqlQuery &QtSqlBackend::run(const QString &sql, const BoundParams &params)
     }
 }
 
+void QtSqlBackend::finished(QSqlQuery &q)
+{
+    q.finish();
+    // A statement sent as it is keeps nothing for another run: its result goes now.
+    if (m_unprepared && &q == m_unprepared.get())
+        m_unprepared.reset();
+}
+
 void QtSqlBackend::readRows(QSqlQuery &q, std::vector<Row> &rows) const
 {
     if (!m_kind->readResult(q, rows)) {
@@ -330,6 +338,7 @@ ResultSet QtSqlBackend::select(const QString &sql, const BoundParams &params)
     ResultSet rs;
     rs.columns = m_kind->resultColumns(sql, q);
     readRows(q, rs.rows);
+    finished(q);
     return rs;
 }
 
@@ -391,7 +400,7 @@ qint64 QtSqlBackend::execute(const QString &sql, const BoundParams &params)
 {
     QSqlQuery &q = run(sql, params);
     const qint64 rows = q.numRowsAffected();
-    q.finish();
+    finished(q);
     return rows;
 }
 
@@ -415,12 +424,12 @@ QVariant QtSqlBackend::insertReturningKey(const QString &sql, const BoundParams 
         if (!q.next())
             throw DbError(QStringLiteral("The server returned no key for the new row of %1").arg(table));
         const QVariant key = m_kind->keptValue(q.value(0));
-        q.finish();
+        finished(q);
         return key;
     }
     QSqlQuery &q = run(sql, params);
     const QVariant rowId = q.lastInsertId();
-    q.finish();
+    finished(q);
     if (!rowId.isValid())
         throw DbError(QStringLiteral("The server reported no row id for the new row of %1").arg(table));
     const ResultSet rs = select(QStringLiteral("select %1 from %2 where %3 = :rid")

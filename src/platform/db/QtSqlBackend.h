@@ -64,6 +64,8 @@ private:
     QString withValues(const QString &text, const BoundParams &params) const;
     // Reads every row of an executed query to the end of rows and lets its result go.
     void readRows(QSqlQuery &q, std::vector<Row> &rows) const;
+    // Lets go of what a query that ran holds.
+    void finished(QSqlQuery &q);
 
     ServerEntry m_entry;
     std::unique_ptr<ServerKind> m_kind;
