@@ -624,12 +624,22 @@ private:
 
     // find by user name %a% in one company: the time until the window shows the first
     // rows, beside the raw engine's time to the first sorted row; then every row read.
+    // The first statement after the lists' writes meets a server still busy with them:
+    // the program and the raw engine take turns at going first.
     void findByUser()
     {
         const QString pattern = QStringLiteral("%a%");
-        int shown = 0;
+        const db::BoundParams params{{QStringLiteral("usr"), pattern}, {QStringLiteral("dname"), companyName(1)}};
         qint64 found = 0;
         QList<double> all;
+        QList<double> raw;
+        QList<double> rawAll;
+        auto rawFind = [&] {
+            raw.append(session().timeToRow(sql(statements::QueryUsr), params, 1));
+            rawAll.append(rawTime([&] { found = session().run(sql(statements::QueryUsr), params); }));
+        };
+        if (m_round % 2)
+            rawFind();
         const QList<double> project = times([&] {
             QElapsedTimer t;
             double ms = 0;
@@ -640,14 +650,16 @@ private:
                 FormFind->BitBtn3->click();
                 dialog->repaint();
                 ms = elapsed(t);
-                shown = FormFind->DBGrid1->model()->rowCount();
-                check(FormFind->QueryUsr->active() && shown > 0, QStringLiteral("the find found nothing"));
+                check(FormFind->QueryUsr->active() && FormFind->DBGrid1->model()->rowCount() > 0,
+                      QStringLiteral("the find found nothing"));
                 if (m_round == 0)
                     screenshot(dialog, QStringLiteral("bank-find-by-user"));
                 QElapsedTimer whole;
                 whole.start();
                 FormFind->QueryUsr->last();
                 all.append(ms + elapsed(whole));
+                if (found > 0)
+                    check(FormFind->QueryUsr->recordCount() == found, QStringLiteral("the raw engine found other rows"));
                 found = FormFind->QueryUsr->recordCount();
                 FormFind->BitBtn2->click();
             });
@@ -657,12 +669,9 @@ private:
             expectQuiet(QStringLiteral("find"));
             return ms;
         });
-        const db::BoundParams params{{QStringLiteral("usr"), pattern}, {QStringLiteral("dname"), companyName(1)}};
-        const QList<double> raw{session().timeToRow(sql(statements::QueryUsr), params, 1)};
+        if (m_round % 2 == 0)
+            rawFind();
         record(QStringLiteral("find by user name %a% in one company: the first rows shown"), project, raw);
-        QList<double> rawAll;
-        rawAll.append(rawTime([&] { check(session().run(sql(statements::QueryUsr), params) == found,
-                                          QStringLiteral("the raw engine found other rows")); }));
         record(QStringLiteral("find by user name %a% in one company: all %1 rows read").arg(found), all, rawAll);
     }
 
