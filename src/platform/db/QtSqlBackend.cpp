@@ -238,7 +238,7 @@ QSqlQuery &QtSqlBackend::send(const QString &text, const BoundParams &params, co
         // A statement whose prepared form the server no longer takes (a table changed
         // under it) is prepared afresh next time.
         if (error.state() == QLatin1String("0A000"))
-            m_kept.remove(text); // (its query goes when the error has been thrown)
+            m_kept.remove(text);
         throw error;
     }
     return q;
