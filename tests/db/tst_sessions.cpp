@@ -3,6 +3,7 @@
 #include "data/Statements.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Field.h"
+#include "platform/db/Params.h"
 #include "platform/db/Query.h"
 #include "platform/db/ServerDirectory.h"
 #include "platform/db/Table.h"
@@ -37,6 +38,7 @@ private slots:
     void aLongResultIsReadAsItIsFetched_data();
     void aLongResultIsReadAsItIsFetched();
     void aSessionPreparesAStatementOnce();
+    void theCandidatesAreJoinedByHashing();
     void accountStatementsAndTheirRefusals();
     void theServersErrorKeepsItsCode();
 };
@@ -403,6 +405,23 @@ void TestSessions::aSessionPreparesAStatementOnce()
         c->backend().execute(touch.arg(i), {});
     QCOMPARE(count(*c, prepared.arg(12)), 0);
     QCOMPARE(count(*c, prepared.arg(79)), 1);
+}
+
+void TestSessions::theCandidatesAreJoinedByHashing()
+{
+    if (!TempServers::onPostgreSql())
+        QSKIP("the plan of the server's dictionary views");
+    TempServers servers;
+    auto c = servers.connect();
+    // On a fresh cluster nobody analysed: the accounts and their roles are joined by
+    // hashing, never scanned again for each other's rows.
+    const QString candidates = db::sql::joinLines(statements::userQuery)
+                                   .replace(QStringLiteral(":p_id"), QStringLiteral("1"))
+                                   .replace(QStringLiteral(":d_name"), QStringLiteral("'VORTA'"));
+    const QStringList plan = column(*c, QStringLiteral("explain (costs off) ") + candidates);
+    QVERIFY2(plan.first().trimmed().startsWith(QLatin1String("Hash Join")), qPrintable(plan.join(QLatin1Char('\n'))));
+    QCOMPARE(plan.filter(QStringLiteral("Function Scan on all_users_rows")).size(), 1);
+    QCOMPARE(plan.filter(QStringLiteral("Function Scan on dba_role_privs_rows")).size(), 1);
 }
 
 void TestSessions::accountStatementsAndTheirRefusals()
