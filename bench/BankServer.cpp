@@ -54,14 +54,69 @@ QString schemaPath(const QString &folder)
 
 } // namespace
 
+// Four of the ten stems hold an "a": a find by user name %a% in the main company then
+// gives about 100 000 grants of a million.
 QString BankServer::userName(int index)
 {
     static const std::array<const char *, 10> stems{"MARI", "JAAN", "KATRIN", "PEETER", "LIIS",
-                                                   "TOOMAS", "ANNE", "MARGUS", "KALLE", "EVELIN"};
+                                                   "TIIU", "ANNE", "ENN", "OTT", "EVELIN"};
     return QString::fromLatin1(stems[std::size_t((index - 1) % 10)]) + QStringLiteral("%1").arg(index, 4, 10, QLatin1Char('0'));
 }
 
-void fillRegister(const QString &schemaFile, int programs)
+QString BankServer::companyName(int company)
+{
+    return QStringLiteral("FIRMA%1").arg(company, 2, 10, QLatin1Char('0'));
+}
+
+QStringList BankServer::accounts() const
+{
+    QStringList names{copyUser, reportUser};
+    for (int i = 1; i <= shape.users; ++i)
+        names.append(userName(i));
+    return names;
+}
+
+qint64 BankServer::restGrants() const
+{
+    return std::max<qint64>(0, shape.grants - halfNames - allNames - copyGrants - reportGrants);
+}
+
+qint64 BankServer::mainCompanyRounds() const
+{
+    return (restGrants() + shape.users - 1) / shape.users / 4;
+}
+
+BankServer planBank(const BankShape &shape)
+{
+    BankServer s;
+    s.shape = shape;
+    s.copyUser = QStringLiteral("COPIER");
+    s.reportUser = QStringLiteral("REPORTER");
+    s.oneUser = BankServer::userName(1);
+    // The programs the interactions open come last; the other grants never name them.
+    s.openProgram = shape.programs;
+    s.halfProgram = shape.programs - 1;
+    s.allProgram = shape.programs - 2;
+    for (int i = 1; i <= shape.users; i += 2)
+        s.half.append(BankServer::userName(i));
+    for (int i = 1; i <= 4; ++i)
+        s.half.append(QStringLiteral("OLDUSER%1").arg(i));
+    const QStringList accounts = s.accounts();
+    s.all = accounts.mid(2);
+    s.all.append(QStringLiteral("OLDUSER1"));
+    s.all.append(QStringLiteral("OLDUSER2"));
+    s.halfNames = int(s.half.size());
+    s.allNames = int(s.all.size());
+    s.copyGrants = std::min(5000, s.ordinaryPrograms());
+    s.reportGrants = std::min(1000, s.ordinaryPrograms());
+    return s;
+}
+
+const char *const registerColumns =
+    "prog_name, prog_exe, prog_author, prog_version, prog_last_comp, prog_description, prog_group, prog_type, "
+    "reporting_freq, version, serverpath, clientpath, icon, user_name, help_path, ref_path";
+
+std::vector<QVariantList> registerRows(int programs)
 {
     static const std::array<const char *, 12> subjects{
         "Loan", "Deposit", "Interest", "Ledger", "Payroll", "Customer",
@@ -78,16 +133,11 @@ void fillRegister(const QString &schemaFile, int programs)
     static const std::array<const char *, 8> users{
         "MARI", "JAAN", "KATRIN", "PEETER", "LIIS", "TOOMAS", "VORTALIX", "SYSTEM"};
 
-    const SqliteFile file(schemaFile);
-    runScript(file.handle(), QStringLiteral("begin"));
-    SqliteStatement insert(file.handle(), QStringLiteral(
-        "insert into vortalix_prog (prog_name, prog_exe, prog_author, prog_version, prog_last_comp, "
-        "prog_description, prog_group, prog_type, reporting_freq, version, serverpath, clientpath, "
-        "icon, user_name, help_path, ref_path) "
-        "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)"));
     std::mt19937 random(20240611);
     auto pick = [&](int n) { return int(random() % unsigned(n)); };
-    auto text = [](const std::string &s) { return QString::fromStdString(s); };
+    auto text = [](const std::string &s) { return QVariant(QString::fromStdString(s)); };
+    std::vector<QVariantList> rows;
+    rows.reserve(std::size_t(programs));
     for (int i = 1; i <= programs; ++i) {
         const std::string subject = subjects[std::size_t(pick(int(subjects.size())))];
         const std::string kind = kinds[std::size_t(pick(int(kinds.size())))];
@@ -96,26 +146,36 @@ void fillRegister(const QString &schemaFile, int programs)
         const std::string upperGroup = upper(group);
         const int major = 1 + pick(9);
         const int minor = pick(20);
-        insert.bind(1, text(subject + " " + kind + " " + fourDigits(i)));
-        insert.bind(2, text(stem + ".EXE"));
-        insert.bind(3, text(authors[std::size_t(pick(int(authors.size())))]));
-        insert.bind(4, text(std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(pick(100))));
-        insert.bind(5, text(std::to_string(2012 + pick(13)) + "-" + twoDigits(1 + pick(12)) + "-"
-                            + twoDigits(1 + pick(28)) + " " + twoDigits(pick(24)) + ":" + twoDigits(pick(60))
-                            + ":" + twoDigits(pick(60))));
-        insert.bind(6, text("The " + subject + " " + kind + " of the " + group
-                            + " department; run at the end of the business day before the "
-                              "reports are sent to the branches."));
-        insert.bind(7, text(group));
-        insert.bind(8, text(std::to_string(1 + pick(6))));
-        insert.bind(9, text(frequencies[std::size_t(pick(int(frequencies.size())))]));
-        insert.bind(10, major + minor / 100.0);
-        insert.bind(11, text("\\\\APPSRV01\\VORTALIX\\" + upperGroup));
-        insert.bind(12, text("C:\\VORTALIX\\" + upperGroup));
-        insert.bind(13, QVariant());
-        insert.bind(14, text(users[std::size_t(pick(int(users.size())))]));
-        insert.bind(15, text("\\\\APPSRV01\\VORTALIX\\HELP\\" + stem + ".CHM"));
-        insert.bind(16, text("\\\\APPSRV01\\VORTALIX\\REF\\" + stem + ".TXT"));
+        QVariantList row;
+        row.reserve(16);
+        row << text(subject + " " + kind + " " + fourDigits(i)) << text(stem + ".EXE")
+            << text(authors[std::size_t(pick(int(authors.size())))])
+            << text(std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(pick(100)));
+        row << text(std::to_string(2012 + pick(13)) + "-" + twoDigits(1 + pick(12)) + "-" + twoDigits(1 + pick(28)) + " "
+                    + twoDigits(pick(24)) + ":" + twoDigits(pick(60)) + ":" + twoDigits(pick(60)));
+        row << text("The " + subject + " " + kind + " of the " + group
+                    + " department; run at the end of the business day before the reports are sent to the branches.")
+            << text(group) << text(std::to_string(1 + pick(6)))
+            << text(frequencies[std::size_t(pick(int(frequencies.size())))]) << QVariant(major + minor / 100.0)
+            << text("\\\\APPSRV01\\VORTALIX\\" + upperGroup) << text("C:\\VORTALIX\\" + upperGroup) << QVariant()
+            << text(users[std::size_t(pick(int(users.size())))])
+            << text("\\\\APPSRV01\\VORTALIX\\HELP\\" + stem + ".CHM")
+            << text("\\\\APPSRV01\\VORTALIX\\REF\\" + stem + ".TXT");
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void fillRegister(const QString &schemaFile, int programs)
+{
+    const SqliteFile file(schemaFile);
+    runScript(file.handle(), QStringLiteral("begin"));
+    SqliteStatement insert(file.handle(), QStringLiteral("insert into vortalix_prog (%1) values "
+                                                         "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)")
+                                              .arg(QLatin1String(registerColumns)));
+    for (const QVariantList &row : registerRows(programs)) {
+        for (int c = 0; c < row.size(); ++c)
+            insert.bind(c + 1, row.at(c));
         insert.run();
         sqlite3_reset(insert.get());
     }
@@ -164,24 +224,16 @@ qint64 count(sqlite3 *handle, const QString &sql)
 
 BankServer makeBankServer(const QString &folder, const BankShape &shape)
 {
-    BankServer s;
+    BankServer s = planBank(shape);
     s.folder = folder;
-    s.shape = shape;
     embedded::EmbeddedServer::create(folder);
-
-    QStringList dealers;
-    for (int i = 1; i <= shape.users; ++i)
-        dealers.append(BankServer::userName(i));
-    s.copyUser = QStringLiteral("COPIER");
-    s.reportUser = QStringLiteral("REPORTER");
-    s.oneUser = dealers.first();
 
     {
         const SqliteFile dictionaryFile(embedded::EmbeddedServer::dictionaryPath(folder));
         embedded::Dictionary dictionary(dictionaryFile.handle(), QStringLiteral("main"));
         const embedded::PasswordHash hash = embedded::PasswordHash::make(QStringLiteral("kevaro"));
         runScript(dictionaryFile.handle(), QStringLiteral("begin"));
-        const QStringList accounts = QStringList{s.copyUser, s.reportUser} + dealers;
+        const QStringList accounts = s.accounts();
         for (int i = 0; i < accounts.size(); ++i) {
             const QString &name = accounts.at(i);
             dictionary.createAccount(name, hash, QStringLiteral("USERS"), QStringLiteral("TEMP"));
@@ -201,25 +253,8 @@ BankServer makeBankServer(const QString &folder, const BankShape &shape)
     sqlite3 *schema = schemaFile.handle();
     runScript(schema, QStringLiteral("begin"));
     fillCompanies(schema, shape.companies);
-
-    // The programs the interactions open come last; the other grants never name them.
-    s.openProgram = shape.programs;
-    s.halfProgram = shape.programs - 1;
-    s.allProgram = shape.programs - 2;
-    const int ordinary = shape.programs - 10;
-    QStringList half;
-    for (int i = 0; i < dealers.size(); i += 2)
-        half.append(dealers.at(i));
-    for (int i = 1; i <= 4; ++i)
-        half.append(QStringLiteral("OLDUSER%1").arg(i));
-    QStringList all = dealers;
-    all.append(QStringLiteral("OLDUSER1"));
-    all.append(QStringLiteral("OLDUSER2"));
-    s.halfNames = int(half.size());
-    s.allNames = int(all.size());
-    grantAll(schema, half, s.halfProgram, 1, QVariant());
-    grantAll(schema, all, s.allProgram, 1, QVariant());
-    s.copyGrants = std::min(5000, ordinary);
+    grantAll(schema, s.half, s.halfProgram, 1, QVariant());
+    grantAll(schema, s.all, s.allProgram, 1, QVariant());
     {
         SqliteStatement copy(schema, QStringLiteral(
             "with recursive n(i) as (select 1 union all select i + 1 from n where i < ?2) "
@@ -227,8 +262,6 @@ BankServer makeBankServer(const QString &folder, const BankShape &shape)
             "select ?1, i, 2, 0 from n"));
         copy.bind(1, s.copyUser).bind(2, s.copyGrants).run();
     }
-
-    s.reportGrants = std::min(1000, ordinary);
     {
         SqliteStatement report(schema, QStringLiteral(
             "with recursive n(i) as (select 1 union all select i + 1 from n where i < ?2) "
@@ -237,23 +270,25 @@ BankServer makeBankServer(const QString &folder, const BankShape &shape)
         report.bind(1, s.reportUser).bind(2, s.reportGrants).run();
     }
 
-    // The rest: every dealer in turn, spread over the companies and the ordinary programs.
-    const qint64 rest = shape.grants - s.halfNames - s.allNames - s.copyGrants - s.reportGrants;
+    // The rest: every dealer in turn, round after round, over the ordinary programs.
+    const qint64 rest = s.restGrants();
     if (rest > 0) {
         runScript(schema, QStringLiteral("create temp table dealers (idx integer primary key, name text)"));
         {
             SqliteStatement name(schema, QStringLiteral("insert into temp.dealers values (?1, ?2)"));
-            for (int i = 0; i < dealers.size(); ++i) {
-                name.bind(1, i).bind(2, dealers.at(i)).run();
+            for (int i = 0; i < shape.users; ++i) {
+                name.bind(1, i).bind(2, BankServer::userName(i + 1)).run();
                 sqlite3_reset(name.get());
             }
         }
         SqliteStatement fill(schema, QStringLiteral(
             "with recursive n(i) as (select 0 union all select i + 1 from n where i < ?1 - 1) "
             "insert or ignore into user_prog_db (username, vortalix_prog_id, database_id, ordinal) "
-            "select d.name, (d.idx * 7 + (i / ?2) * 131) % ?3 + 1, (i / ?2) % ?4 + 1, 0 "
+            "select d.name, (d.idx * 7 + (i / ?2) * 131) % ?3 + 1, "
+            "case when i / ?2 < ?4 or ?5 < 1 then 1 else 2 + (i / ?2 - ?4) % max(?5, 1) end, 0 "
             "from n join temp.dealers d on d.idx = i % ?2"));
-        fill.bind(1, rest).bind(2, shape.users).bind(3, ordinary).bind(4, shape.companies).run();
+        fill.bind(1, rest).bind(2, shape.users).bind(3, s.ordinaryPrograms()).bind(4, s.mainCompanyRounds())
+            .bind(5, shape.companies - 1).run();
         runScript(schema, QStringLiteral("drop table temp.dealers"));
     }
     runScript(schema, QStringLiteral("commit"));

@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPasswordDigestor>
 
 #include <sqlite3.h>
@@ -87,9 +88,8 @@ sqlite3_stmt *RawSession::prepared(const QString &sql)
     return stmt;
 }
 
-qint64 RawSession::run(const QString &sql, const db::BoundParams &params)
+void RawSession::bind(sqlite3_stmt *stmt, const db::BoundParams &params)
 {
-    sqlite3_stmt *stmt = prepared(sql);
     for (const db::BoundParam &p : params) {
         const QByteArray name = (QLatin1Char(':') + p.name).toUtf8();
         const int at = sqlite3_bind_parameter_index(stmt, name.constData());
@@ -105,34 +105,48 @@ qint64 RawSession::run(const QString &sql, const db::BoundParams &params)
             sqlite3_bind_double(stmt, at, v.toDouble());
         }
     }
+}
+
+void RawSession::readRow(sqlite3_stmt *stmt)
+{
     const int n = sqlite3_column_count(stmt);
-    qint64 rows = 0;
     qint64 integers = 0;
     double reals = 0;
     std::size_t bytes = 0;
+    for (int i = 0; i < n; ++i) {
+        switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_NULL:
+            break;
+        case SQLITE_INTEGER:
+            integers += sqlite3_column_int64(stmt, i);
+            break;
+        case SQLITE_FLOAT:
+            reals += sqlite3_column_double(stmt, i);
+            break;
+        case SQLITE_BLOB:
+            bytes += std::size_t(sqlite3_column_bytes(stmt, i)) + (sqlite3_column_blob(stmt, i) ? 1 : 0);
+            break;
+        default: {
+            const unsigned char *text = sqlite3_column_text(stmt, i);
+            const int length = sqlite3_column_bytes(stmt, i);
+            bytes += std::size_t(length) + (length > 0 ? text[0] : 0);
+            break;
+        }
+        }
+    }
+    // The values read go somewhere, so no compiler leaves the reading out.
+    m_checksum += double(integers) + reals + double(bytes);
+}
+
+qint64 RawSession::run(const QString &sql, const db::BoundParams &params)
+{
+    sqlite3_stmt *stmt = prepared(sql);
+    bind(stmt, params);
+    const int n = sqlite3_column_count(stmt);
+    qint64 rows = 0;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        for (int i = 0; i < n; ++i) {
-            switch (sqlite3_column_type(stmt, i)) {
-            case SQLITE_NULL:
-                break;
-            case SQLITE_INTEGER:
-                integers += sqlite3_column_int64(stmt, i);
-                break;
-            case SQLITE_FLOAT:
-                reals += sqlite3_column_double(stmt, i);
-                break;
-            case SQLITE_BLOB:
-                bytes += std::size_t(sqlite3_column_bytes(stmt, i)) + (sqlite3_column_blob(stmt, i) ? 1 : 0);
-                break;
-            default: {
-                const unsigned char *text = sqlite3_column_text(stmt, i);
-                const int length = sqlite3_column_bytes(stmt, i);
-                bytes += std::size_t(length) + (length > 0 ? text[0] : 0);
-                break;
-            }
-            }
-        }
+        readRow(stmt);
         ++rows;
     }
     const bool done = rc == SQLITE_DONE;
@@ -140,9 +154,24 @@ qint64 RawSession::run(const QString &sql, const db::BoundParams &params)
     sqlite3_clear_bindings(stmt);
     if (!done)
         failed(m_handle, sql);
-    // The values read go somewhere, so no compiler leaves the reading out.
-    m_checksum += double(integers) + reals + double(bytes);
     return n > 0 ? rows : sqlite3_changes64(m_handle);
+}
+
+double RawSession::timeToRow(const QString &sql, const db::BoundParams &params, int rows)
+{
+    QElapsedTimer t;
+    t.start();
+    sqlite3_stmt *stmt = prepared(sql);
+    bind(stmt, params);
+    int rc = SQLITE_ROW;
+    for (int read = 0; read < rows && (rc = sqlite3_step(stmt)) == SQLITE_ROW; ++read)
+        readRow(stmt);
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        failed(m_handle, sql);
+    return ms;
 }
 
 qint64 RawSession::number(const QString &sql)

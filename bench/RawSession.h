@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/db/Backend.h"
+#include "RawEngine.h"
 
 #include <QHash>
 #include <QString>
@@ -10,24 +10,20 @@ struct sqlite3_stmt;
 
 namespace bench {
 
-// The engine underneath the project, used directly: an SQLite handle with the server's
-// files attached under the names the server gives them, the dictionary views and the
-// server's functions, on which statements are prepared once and stepped with the C API.
-// Every column of every row is read, as any reader of a result must, and nothing more.
-class RawSession {
+// The embedded server's engine used directly: an SQLite handle with the server's files
+// attached under the names the server gives them, the dictionary views and the server's
+// functions, on which statements are prepared once and stepped with the C API.
+class RawSession : public RawEngine {
 public:
     explicit RawSession(const QString &folder);
     RawSession(const RawSession &) = delete;
     RawSession &operator=(const RawSession &) = delete;
-    ~RawSession();
+    ~RawSession() override;
 
-    // Runs one statement with named parameters (an empty text binds no value, as the
-    // server binds it); returns the rows read or, for a statement without rows, the
-    // rows it changed.
-    qint64 run(const QString &sql, const db::BoundParams &params = {});
-    void exec(const QString &script);
-    // The first column of the first row, as a whole number.
-    qint64 number(const QString &sql);
+    qint64 run(const QString &sql, const db::BoundParams &params = {}) override;
+    void exec(const QString &script) override;
+    qint64 number(const QString &sql) override;
+    double timeToRow(const QString &sql, const db::BoundParams &params, int rows) override;
     sqlite3 *handle() const { return m_handle; }
     double checksum() const { return m_checksum; }
 
@@ -36,6 +32,8 @@ public:
 
 private:
     sqlite3_stmt *prepared(const QString &sql);
+    void bind(sqlite3_stmt *stmt, const db::BoundParams &params);
+    void readRow(sqlite3_stmt *stmt);
 
     sqlite3 *m_handle = nullptr;
     double m_checksum = 0;

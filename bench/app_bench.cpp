@@ -1,12 +1,14 @@
 // app_bench: every interaction of the windows on a server of a bank's size, driven
-// offscreen through the real windows and timed beside the same statements stepped with
-// the SQLite C API on the same files. Prints a table of medians in milliseconds and the
-// memory the program holds.
+// offscreen through the real windows and timed beside the same statements run with the
+// engine's own C API: SQLite's on the embedded server's files, libpq on a PostgreSQL
+// cluster the benchmark starts. Prints a table of medians in milliseconds per server and
+// the memory the program holds.
 //
-//   app_bench [--repeat N] [--folder DIR] [--only-bank]   the bank-scale servers, N rounds
-//   app_bench --smoke                                      a tiny server, two rounds, checked
+//   app_bench [--server embedded|postgresql|both] [--repeat N] [--folder DIR] [--only-bank]
+//   app_bench --smoke [--server ...]          a tiny bank, two rounds, checked
 
 #include "BankServer.h"
+#include "PgBankServer.h"
 #include "RawSession.h"
 
 #include "accounts/adduser.h"
@@ -27,6 +29,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Params.h"
+#include "platform/db/PostgreSqlKind.h"
 #include "platform/db/Query.h"
 #include "platform/db/ServerDirectory.h"
 #include "platform/embedded/EmbeddedServer.h"
@@ -54,6 +57,7 @@ namespace {
 
 using bench::BankServer;
 using bench::BankShape;
+using bench::RawEngine;
 using bench::RawSession;
 
 const QString alias = QStringLiteral("BANK");
@@ -186,11 +190,11 @@ public:
     }
     void note(const QString &line) { m_notes.append(line); }
 
-    void print() const
+    void print(const QString &title, const QString &raw) const
     {
-        std::printf("\n| interaction |");
+        std::printf("\n%s\n\n| interaction |", qPrintable(title));
         for (const QString &c : m_columns)
-            std::printf(" %s: project / raw engine, ms |", qPrintable(c));
+            std::printf(" %s: project / %s, ms |", qPrintable(c), qPrintable(raw));
         std::printf("\n|---|");
         for (int i = 0; i < m_columns.size(); ++i)
             std::printf("---|");
@@ -230,6 +234,15 @@ private:
     QStringList m_notes;
 };
 
+// The load average over the last minute, five and fifteen minutes.
+QString loadAverage()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (!load.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromUtf8(load.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
 // The heap the process holds now, in bytes.
 qint64 heapInUse()
 {
@@ -255,10 +268,19 @@ qint64 peakResidentKiB()
 
 class Environment {
 public:
-    explicit Environment(const QString &dataFolder) : m_oldData(qgetenv("USERPR_DATA")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
+    // Without a servers file BANK is the embedded server in the data folder; with one, the
+    // server its group names.
+    explicit Environment(const QString &dataFolder, const QString &serversFile = QString())
+        : m_oldData(qgetenv("USERPR_DATA")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
     {
         qputenv("USERPR_DATA", dataFolder.toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8()); // no servers file: BANK is embedded
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        if (!serversFile.isEmpty()) {
+            QDir(m_config.path()).mkpath(QStringLiteral("Userpr"));
+            QFile file(m_config.filePath(QStringLiteral("Userpr/servers.ini")));
+            check(file.open(QIODevice::WriteOnly) && file.write(serversFile.toUtf8()) > 0,
+                  QStringLiteral("the servers file could not be written"));
+        }
     }
     ~Environment()
     {
@@ -272,14 +294,67 @@ private:
     QByteArray m_oldConfig;
 };
 
+// ---- the server under test --------------------------------------------------------------
+
+// The server the windows reach as BANK, and the raw engine's sessions on it.
+class Server {
+public:
+    virtual ~Server() = default;
+    virtual QString name() const = 0;
+    // A raw session as the account; checked when the program checks the password at that
+    // login (the first login of a connect), known when its process has checked it before.
+    virtual std::unique_ptr<RawEngine> login(const QString &user, const QString &password, bool checked) = 0;
+    // Lets the server's statistics be gathered (after the interactions that measure a
+    // server nobody analysed).
+    virtual void analyse() {}
+    virtual bool analysed() const { return true; }
+};
+
+class EmbeddedUnderTest : public Server {
+public:
+    explicit EmbeddedUnderTest(const QString &folder) : m_folder(folder) {}
+    QString name() const override { return QStringLiteral("embedded"); }
+    std::unique_ptr<RawEngine> login(const QString &user, const QString &password, bool checked) override
+    {
+        // The password's derivation is what a login costs beyond opening the files.
+        if (checked)
+            RawSession::deriveLogin(m_folder, user.toUpper(), password);
+        return std::make_unique<RawSession>(m_folder);
+    }
+
+private:
+    QString m_folder;
+};
+
+class PostgreSqlUnderTest : public Server {
+public:
+    explicit PostgreSqlUnderTest(const bench::PgCluster &cluster) : m_cluster(cluster) {}
+    QString name() const override { return QStringLiteral("PostgreSQL"); }
+    // Every login pays the server's SCRAM exchange, as every login of the program does.
+    std::unique_ptr<RawEngine> login(const QString &user, const QString &password, bool) override
+    {
+        return m_cluster.login(db::PostgreSqlKind::serverName(user.toUpper()), password);
+    }
+    void analyse() override
+    {
+        m_cluster.analyse();
+        m_analysed = true;
+    }
+    bool analysed() const override { return m_analysed; }
+
+private:
+    const bench::PgCluster &m_cluster;
+    bool m_analysed = false;
+};
+
 // ---- the interactions -----------------------------------------------------------------
 
 class Interactions {
 public:
     // Each interaction runs once a round, right beside its raw engine's statements, so a
     // machine busy for a moment weighs on both alike; the medians are over the rounds.
-    Interactions(const BankServer &server, int rounds, Table &table, const QString &column)
-        : m_server(server), m_rounds(rounds), m_table(table), m_column(column)
+    Interactions(const BankServer &server, Server &engine, int rounds, Table &table, const QString &column)
+        : m_server(server), m_engine(engine), m_rounds(rounds), m_table(table), m_column(column)
     {
     }
 
@@ -291,12 +366,23 @@ public:
         Form1->show();
         settle();
 
+        // A server nobody analysed since its accounts were made: the list of one program's
+        // users is opened as often as in the rounds, then the statistics are gathered.
+        if (!m_engine.analysed()) {
+            connectOnce(QStringLiteral("lumivar"));
+            for (m_round = 0; m_round < m_rounds; ++m_round)
+                openList(QStringLiteral("open the users-of-one-program list, %1 candidates, statistics not gathered"));
+            Form1->SpeedButton1->click();
+            settle();
+            m_engine.analyse();
+            m_session.reset();
+        }
         for (m_round = 0; m_round < m_rounds; ++m_round) {
             std::fprintf(stderr, " round %d of %d\n", m_round + 1, m_rounds);
-            connectSequence();
+            connectSequence(QStringLiteral("connect, OK → status \"ok\""));
             if (m_round == 0)
                 registerHeld();
-            openList();
+            openList(QStringLiteral("open the users-of-one-program list, %1 candidates"));
             confirmList(m_server.halfProgram, m_server.halfNames, QStringLiteral("OK of that list, %1 names"));
             confirmList(m_server.allProgram, m_server.allNames, QStringLiteral("OK of that list, %1 names"));
             confirmMoves();
@@ -370,6 +456,12 @@ private:
         return {rawTime(body)};
     }
 
+    // A new raw session as the schema owner, whose password the process knows.
+    std::unique_ptr<RawEngine> ownerSession()
+    {
+        return m_engine.login(QStringLiteral("vortalix"), QStringLiteral("lumivar"), false);
+    }
+
     void expectQuiet(const QString &what) { m_messages->expectNone(what); }
 
     static double elapsed(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
@@ -397,7 +489,7 @@ private:
     }
 
     // connect, OK -> status "ok"
-    void connectSequence()
+    void connectSequence(const QString &caption)
     {
         const QList<double> project = times([&] {
             if (Form1->SpeedButton1->text() == QLatin1String("Disconnect"))
@@ -425,17 +517,15 @@ private:
         });
         const QString reg = registerSql();
         const QList<double> raw = rawTimes([&] {
-            RawSession::deriveLogin(m_server.folder, QStringLiteral("VORTALIX"), QStringLiteral("lumivar"));
-            RawSession first(m_server.folder);
-            first.run(reg);
-            first.run(sql(statements::QueryDBs));
-            first.run(sql(statements::QueryUsers), {{QStringLiteral("prog_id"), firstProgram()}});
-            first.run(reg);
-            first.run(sql(statements::Query2));
-            RawSession second(m_server.folder);
-            second.run(sql(statements::QueryDBusers));
+            const auto first = m_engine.login(QStringLiteral("vortalix"), QStringLiteral("lumivar"), true);
+            first->run(reg);
+            first->run(sql(statements::QueryDBs));
+            first->run(sql(statements::QueryUsers), {{QStringLiteral("prog_id"), firstProgram()}});
+            first->run(sql(statements::Query2));
+            const auto second = ownerSession();
+            second->run(sql(statements::QueryDBusers));
         });
-        record(QStringLiteral("connect, OK → status \"ok\""), project, raw);
+        record(caption, project, raw);
     }
 
     static void forgetLogins();
@@ -463,7 +553,7 @@ private:
     }
 
     // open the users-of-one-program list
-    void openList()
+    void openList(const QString &caption)
     {
         moveToProgram(m_server.openProgram);
         const QList<double> project = times([&] {
@@ -487,13 +577,13 @@ private:
             return ms;
         });
         const QList<double> raw = rawTimes([&] {
-            RawSession &s = session();
+            RawEngine &s = session();
             const db::BoundParams params{{QStringLiteral("p_id"), double(m_server.openProgram)},
                                          {QStringLiteral("d_name"), companyName(1)}};
             s.run(sql(statements::gruserQuery), params);
             s.run(sql(statements::userQuery), params);
         });
-        record(QStringLiteral("open the users-of-one-program list, %1 candidates").arg(m_server.dealers()), project, raw);
+        record(caption.arg(m_server.dealers()), project, raw);
     }
 
     // OK of the list, without moves: every grant of the program in the company again
@@ -520,7 +610,7 @@ private:
               QStringLiteral("the OK kept old grants instead of inserting them anew"));
         const QStringList list = TDualListDlg::names(DualListDlg->DstList);
         const QList<double> raw = rawTimes([&] {
-            RawSession &s = session();
+            RawEngine &s = session();
             s.exec(QStringLiteral("begin"));
             s.run(sql(statements::MainQueryDelete),
                   {{QStringLiteral("p_id"), double(program)}, {QStringLiteral("d_id"), 1.0}});
@@ -576,10 +666,24 @@ private:
         }
     }
 
-    // find by user name %a% in one company
+    // find by user name %a% in one company: the time until the window shows the first
+    // rows, beside the raw engine's time to the first sorted row; then every row read.
+    // The first statement after the lists' writes meets a server still busy with them:
+    // the program and the raw engine take turns at going first.
     void findByUser()
     {
         const QString pattern = QStringLiteral("%a%");
+        const db::BoundParams params{{QStringLiteral("usr"), pattern}, {QStringLiteral("dname"), companyName(1)}};
+        qint64 found = 0;
+        QList<double> all;
+        QList<double> raw;
+        QList<double> rawAll;
+        auto rawFind = [&] {
+            raw.append(session().timeToRow(sql(statements::QueryUsr), params, 1));
+            rawAll.append(rawTime([&] { found = session().run(sql(statements::QueryUsr), params); }));
+        };
+        if (m_round % 2)
+            rawFind();
         const QList<double> project = times([&] {
             QElapsedTimer t;
             double ms = 0;
@@ -590,8 +694,17 @@ private:
                 FormFind->BitBtn3->click();
                 dialog->repaint();
                 ms = elapsed(t);
-                check(FormFind->QueryUsr->active() && FormFind->QueryUsr->recordCount() > 0,
+                check(FormFind->QueryUsr->active() && FormFind->DBGrid1->model()->rowCount() > 0,
                       QStringLiteral("the find found nothing"));
+                if (m_round == 0)
+                    screenshot(dialog, QStringLiteral("bank-find-by-user"));
+                QElapsedTimer whole;
+                whole.start();
+                FormFind->QueryUsr->last();
+                all.append(ms + elapsed(whole));
+                if (found > 0)
+                    check(FormFind->QueryUsr->recordCount() == found, QStringLiteral("the raw engine found other rows"));
+                found = FormFind->QueryUsr->recordCount();
                 FormFind->BitBtn2->click();
             });
             Form1->SpeedButton3->click();
@@ -600,11 +713,10 @@ private:
             expectQuiet(QStringLiteral("find"));
             return ms;
         });
-        const QList<double> raw = rawTimes([&] {
-            session().run(sql(statements::QueryUsr),
-                          {{QStringLiteral("usr"), pattern}, {QStringLiteral("dname"), companyName(1)}});
-        });
-        record(QStringLiteral("find by user name %a% in one company"), project, raw);
+        if (m_round % 2 == 0)
+            rawFind();
+        record(QStringLiteral("find by user name %a% in one company: the first rows shown"), project, raw);
+        record(QStringLiteral("find by user name %a% in one company: all %1 rows read").arg(found), all, rawAll);
     }
 
     int rowOfCompany(int company) const
@@ -643,8 +755,8 @@ private:
         }
         const QList<double> raw = rawTimes([&] {
             session().run(sql(statements::QueryUsers), {{QStringLiteral("prog_id"), 1.0}});
-            RawSession second(m_server.folder);
-            second.run(sql(statements::QueryDBusers));
+            const auto second = ownerSession();
+            second->run(sql(statements::QueryDBusers));
         });
         record(QStringLiteral("choose another company"), project, raw);
     }
@@ -733,7 +845,7 @@ private:
                 screenshot(FormProg, QStringLiteral("bank-programs-of-one-user"));
             return ms;
         });
-        auto reopen = [&](RawSession &s) {
+        auto reopen = [&](RawEngine &s) {
             s.run(sql(statements::QueryuserProg), userParams(user, 1));
             s.run(sql(statements::QueryAllProg), userParams(user, 1));
         };
@@ -874,8 +986,8 @@ private:
         if (m_round == 0) {
             session().exec(QStringLiteral(
                 "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
-                "insert into vortalix.grant_history (changed_at, changed_by, os_user, host_name, action, prog_id, "
-                "prog_exe, database_id, db_name, username) select datetime('now', 'localtime'), 'VORTALIX', 'bench', "
+                "insert into vortalix.grant_history (changed_by, os_user, host_name, action, prog_id, "
+                "prog_exe, database_id, db_name, username) select 'VORTALIX', 'bench', "
                 "'bench', 'GRANT', 1, 'BENCH.EXE', 1, 'C1', 'USER' || i from n")
                                .arg(changes));
         }
@@ -888,7 +1000,7 @@ private:
             settle();
             const double ms = elapsed(t);
             expectQuiet(QStringLiteral("history window"));
-            check(FormHistory->QueryHistory->recordCount() == history::Rows::partRows,
+            check(FormHistory->QueryHistory->recordCount() == db::DataSet::fetchPacket,
                   QStringLiteral("the history window shows %1 rows").arg(FormHistory->QueryHistory->recordCount()));
             FormHistory->hide();
             settle();
@@ -939,8 +1051,8 @@ private:
         });
         const QList<double> raw = rawTimes([&] {
             session().run(sql(statements::AddUserQuery1));
-            RawSession system(m_server.folder);
-            system.run(sql(statements::AddUserQuery3));
+            const auto system = m_engine.login(QStringLiteral("system"), QStringLiteral("manager"), false);
+            system->run(sql(statements::AddUserQuery3));
         });
         record(QStringLiteral("account window: scan of %1 users").arg(m_server.dealers()), project, raw);
     }
@@ -1019,14 +1131,15 @@ private:
 
     static QString companyName(int company) { return QStringLiteral("FIRMA%1").arg(company, 2, 10, QLatin1Char('0')); }
 
-    RawSession &session()
+    RawEngine &session()
     {
         if (!m_session)
-            m_session = std::make_unique<RawSession>(m_server.folder);
+            m_session = ownerSession();
         return *m_session;
     }
 
     const BankServer &m_server;
+    Server &m_engine;
     int m_rounds;
     int m_round = 0;
     QStringList m_order;
@@ -1034,7 +1147,7 @@ private:
     Table &m_table;
     QString m_column;
     Messages *m_messages = nullptr;
-    std::unique_ptr<RawSession> m_session;
+    std::unique_ptr<RawEngine> m_session;
     qint64 m_registerBytes = 0;
 };
 
@@ -1081,9 +1194,10 @@ std::pair<double, double> datasetOpen(const QString &folder, int programs, int r
 
 // ---- one process per memory measurement -----------------------------------------------
 
-int connectForMemory(const QString &dataFolder)
+// Runs in a child started while the parent's Environment holds: it reaches the same
+// server through the variables it inherited.
+int connectForMemory()
 {
-    Environment environment(dataFolder);
     Windows windows;
     Form1->show();
     settle();
@@ -1094,11 +1208,11 @@ int connectForMemory(const QString &dataFolder)
     return 0;
 }
 
-double peakMemoryAfterConnect(const QString &dataFolder)
+double peakMemoryAfterConnect()
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--connect-memory"), dataFolder});
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--connect-memory")});
     if (!child.waitForFinished(300000) || child.exitCode() != 0)
         fail(QStringLiteral("the memory measurement failed"));
     const QString out = QString::fromUtf8(child.readAllStandardOutput());
@@ -1112,6 +1226,8 @@ double peakMemoryAfterConnect(const QString &dataFolder)
 struct Options {
     bool smoke = false;
     bool onlyBank = false;
+    bool embedded = true;
+    bool postgresql = false;
     int repeat = 7;
     QString folder;
 };
@@ -1130,16 +1246,17 @@ QString describeMachine()
             }
         }
     }
-    QFile load(QStringLiteral("/proc/loadavg"));
-    QString loadavg;
-    if (load.open(QIODevice::ReadOnly))
-        loadavg = QString::fromUtf8(load.readAll()).section(QLatin1Char(' '), 0, 2);
-    return QStringLiteral("%1, %2 cores, %3; load %4").arg(model).arg(cores).arg(QSysInfo::prettyProductName(), loadavg);
+    return QStringLiteral("%1, %2 cores, %3; load %4").arg(model).arg(cores).arg(QSysInfo::prettyProductName(), loadAverage());
 }
 
-void runServer(const QString &root, const QString &column, const BankShape &shape, const Options &options, Table &table)
+QString folderFor(const QString &root, const QString &column)
 {
-    const QString data = QDir(root).filePath(column.simplified().replace(QLatin1Char(' '), QLatin1Char('_')));
+    return QDir(root).filePath(column.simplified().remove(QLatin1Char(',')).replace(QLatin1Char(' '), QLatin1Char('_')));
+}
+
+void runEmbedded(const QString &root, const QString &column, const BankShape &shape, const Options &options, Table &table)
+{
+    const QString data = folderFor(root, column);
     const QString folder = QDir(data).filePath(alias);
     QDir().mkpath(data);
     QElapsedTimer made;
@@ -1148,10 +1265,46 @@ void runServer(const QString &root, const QString &column, const BankShape &shap
     const BankServer server = bench::makeBankServer(folder, shape);
     std::fprintf(stderr, "  %lld grants made in %.1f s\n", static_cast<long long>(server.grants), double(made.elapsed()) / 1000);
     Environment environment(data);
-    Interactions(server, options.repeat, table, column).run();
-    table.note(QStringLiteral("%1: peak memory after connect %2 MB")
-                   .arg(column)
-                   .arg(peakMemoryAfterConnect(data), 0, 'f', 0));
+    EmbeddedUnderTest engine(folder);
+    Interactions(server, engine, options.repeat, table, column).run();
+    table.note(QStringLiteral("%1: peak memory after connect %2 MB").arg(column).arg(peakMemoryAfterConnect(), 0, 'f', 0));
+}
+
+void runPostgreSql(const QString &root, const QString &column, const BankShape &shape, const Options &options, Table &table)
+{
+    const QString data = folderFor(root, column);
+    QDir().mkpath(data);
+    QElapsedTimer made;
+    made.start();
+    const QString folder = QDir(data).filePath(QStringLiteral("cluster"));
+    std::fprintf(stderr, "%s: making the cluster in %s\n", qPrintable(column), qPrintable(folder));
+    const bench::PgCluster cluster(folder);
+    const BankServer server = bench::makePgBankServer(cluster, shape);
+    std::fprintf(stderr, "  %lld grants made in %.1f s\n", static_cast<long long>(server.grants), double(made.elapsed()) / 1000);
+    Environment environment(data, cluster.serversEntry(alias));
+    PostgreSqlUnderTest engine(cluster);
+    Interactions(server, engine, options.repeat, table, column).run();
+    table.note(QStringLiteral("%1: peak memory after connect %2 MB").arg(column).arg(peakMemoryAfterConnect(), 0, 'f', 0));
+}
+
+// The dataset layer alone, on embedded registers of two sizes.
+void datasetLayer(const QString &root, const Options &options, Table &table, const QString &column)
+{
+    const QList<int> sizes = options.smoke ? QList<int>{200, 2000} : QList<int>{10000, 100000};
+    QList<std::pair<double, double>> opened;
+    for (int programs : sizes) {
+        const QString folder = QDir(root).filePath(QStringLiteral("register/R%1").arg(programs));
+        QDir().mkpath(QFileInfo(folder).path());
+        embedded::EmbeddedServer::create(folder);
+        bench::fillRegister(QDir(folder).filePath(embedded::EmbeddedServer::schemaFileName(QStringLiteral("VORTALIX"))),
+                            programs);
+        opened.append(datasetOpen(folder, programs, options.repeat, table, column));
+    }
+    table.note(QStringLiteral("dataset layer: %1 rows take %2× the time of %3 (C API: %4×)")
+                   .arg(sizes.last())
+                   .arg(opened.last().first / opened.first().first, 0, 'f', 1)
+                   .arg(sizes.first())
+                   .arg(opened.last().second / opened.first().second, 0, 'f', 1));
 }
 
 int run(const Options &options)
@@ -1161,39 +1314,33 @@ int run(const Options &options)
     if (!options.folder.isEmpty() && QDir(root).exists() && !QDir(root).isEmpty())
         fail(QStringLiteral("%1 is not empty").arg(root));
     QDir().mkpath(root);
-    Table table;
-    table.note(QStringLiteral("machine: ") + describeMachine());
-    if (options.smoke) {
-        runServer(root, QStringLiteral("tiny"), BankShape::tiny(), options, table);
-    } else {
-        runServer(root, QStringLiteral("1 000 000 grants"), BankShape::bank(), options, table);
-        if (!options.onlyBank) {
+    // A cluster run as the user postgres (when this runs as root) must reach its folder.
+    QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                    | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                                    | QFileDevice::ExeOther);
+    const QString machine = QStringLiteral("machine: ") + describeMachine();
+    const BankShape bank = options.smoke ? BankShape::tiny() : BankShape::bank();
+    const QString bankColumn = options.smoke ? QStringLiteral("tiny") : QStringLiteral("1 000 000 grants");
+    if (options.embedded) {
+        Table table;
+        table.note(machine);
+        runEmbedded(root, QStringLiteral("embedded, ") + bankColumn, bank, options, table);
+        if (!options.onlyBank && !options.smoke) {
             BankShape smaller = BankShape::bank();
             smaller.grants = 100000;
-            runServer(root, QStringLiteral("100 000 grants"), smaller, options, table);
+            runEmbedded(root, QStringLiteral("embedded, 100 000 grants"), smaller, options, table);
         }
+        datasetLayer(root, options, table, QStringLiteral("embedded, ") + bankColumn);
+        table.note(QStringLiteral("load at the end: ") + loadAverage());
+        table.print(QStringLiteral("The embedded server"), QStringLiteral("SQLite C API"));
     }
-    // The dataset layer alone, on registers of two sizes.
-    const QList<int> sizes = options.smoke ? QList<int>{200, 2000} : QList<int>{10000, 100000};
-    QList<std::pair<double, double>> opened;
-    for (int programs : sizes) {
-        const QString folder = QDir(root).filePath(QStringLiteral("register/R%1").arg(programs));
-        QDir().mkpath(QFileInfo(folder).path());
-        embedded::EmbeddedServer::create(folder);
-        bench::fillRegister(QDir(folder).filePath(embedded::EmbeddedServer::schemaFileName(QStringLiteral("VORTALIX"))),
-                            programs);
-        opened.append(datasetOpen(folder, programs, options.repeat, table,
-                                  options.smoke ? QStringLiteral("tiny") : QStringLiteral("1 000 000 grants")));
+    if (options.postgresql) {
+        Table table;
+        table.note(machine);
+        runPostgreSql(root, QStringLiteral("PostgreSQL, ") + bankColumn, bank, options, table);
+        table.note(QStringLiteral("load at the end: ") + loadAverage());
+        table.print(QStringLiteral("PostgreSQL"), QStringLiteral("libpq"));
     }
-    table.note(QStringLiteral("dataset layer: %1 rows take %2× the time of %3 (C API: %4×)")
-                   .arg(sizes.last())
-                   .arg(opened.last().first / opened.first().first, 0, 'f', 1)
-                   .arg(sizes.first())
-                   .arg(opened.last().second / opened.first().second, 0, 'f', 1));
-    QFile load(QStringLiteral("/proc/loadavg"));
-    if (load.open(QIODevice::ReadOnly))
-        table.note(QStringLiteral("load at the end: ") + QString::fromUtf8(load.readAll()).section(QLatin1Char(' '), 0, 2));
-    table.print();
     return 0;
 }
 
@@ -1214,8 +1361,8 @@ int main(int argc, char **argv)
     embedded::EmbeddedServer::registerKind();
     const QStringList args = QCoreApplication::arguments();
     try {
-        if (args.size() == 3 && args.at(1) == QLatin1String("--connect-memory"))
-            return connectForMemory(args.at(2));
+        if (args.size() == 2 && args.at(1) == QLatin1String("--connect-memory"))
+            return connectForMemory();
         Options options;
         for (int i = 1; i < args.size(); ++i) {
             const QString &a = args.at(i);
@@ -1228,8 +1375,15 @@ int main(int argc, char **argv)
                 options.repeat = std::max(1, args.at(++i).toInt());
             } else if (a == QLatin1String("--folder") && i + 1 < args.size()) {
                 options.folder = args.at(++i);
+            } else if (a == QLatin1String("--server") && i + 1 < args.size()
+                       && QStringList{QStringLiteral("embedded"), QStringLiteral("postgresql"), QStringLiteral("both")}
+                              .contains(args.at(i + 1))) {
+                const QString server = args.at(++i);
+                options.embedded = server != QLatin1String("postgresql");
+                options.postgresql = server != QLatin1String("embedded");
             } else {
-                std::fprintf(stderr, "usage: app_bench [--smoke] [--only-bank] [--repeat N] [--folder EMPTY_DIR]\n");
+                std::fprintf(stderr, "usage: app_bench [--smoke] [--server embedded|postgresql|both] [--only-bank] "
+                                     "[--repeat N] [--folder EMPTY_DIR]\n");
                 return 2;
             }
         }

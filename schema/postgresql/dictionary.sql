@@ -6,27 +6,51 @@
 create schema sys;
 grant usage on schema sys to public;
 
+-- Inlined into the views below (neither strict nor volatile), so that no row pays a
+-- function call for its name.
 create function sys.oracle_name(name) returns varchar(63)
-    language sql immutable strict
+    language sql immutable
     return case when $1 = lower($1) then upper($1) else $1 end;
 
+-- Accounts and their roles are read by sets that the planner takes as they are: a
+-- function scan of a fixed size. The views join them on computed names (ALL_USERS'
+-- USERNAME to DBA_ROLE_PRIVS' GRANTEE), which no index and no statistics serve; left to
+-- the catalogs' statistics, the planner estimated one row where there were 5 000 and
+-- joined them in a nested loop that took a minute. Estimated at a million rows each,
+-- they are joined by hashing whether or not the cluster was analysed: a plan that
+-- scanned one set again for each row of the other would cost a million times more.
+-- The functions read pg_roles with the caller's rights (set search_path keeps them from
+-- being inlined into the statement, which would bring the estimates back).
+
 -- Accounts: the roles that log in, the cluster's superusers aside.
+create function sys.all_users_rows()
+    returns table (username varchar(63), user_id numeric, created timestamp(0))
+    language sql stable rows 1000000 set search_path = pg_catalog
+as $$
+select sys.oracle_name(r.rolname), r.oid::bigint::numeric, null::timestamp(0)
+  from pg_roles r
+ where r.rolcanlogin and not r.rolsuper
+$$;
+
 create view sys.all_users as
-select sys.oracle_name(r.rolname) as username,
-       r.oid::bigint::numeric as user_id,
-       null::timestamp(0) as created
-  from pg_catalog.pg_roles r
- where r.rolcanlogin and not r.rolsuper;
+select username, user_id, created from sys.all_users_rows();
+
+create function sys.dba_role_privs_rows()
+    returns table (grantee varchar(63), granted_role varchar(63), admin_option varchar(3), default_role varchar(3))
+    language sql stable rows 1000000 set search_path = pg_catalog
+as $$
+select sys.oracle_name(m.rolname),
+       sys.oracle_name(g.rolname),
+       (case when a.admin_option then 'YES' else 'NO' end)::varchar(3),
+       'YES'::varchar(3)
+  from pg_auth_members a
+  join pg_roles g on g.oid = a.roleid
+  join pg_roles m on m.oid = a.member
+ where g.rolname not like 'pg\_%'
+$$;
 
 create view sys.dba_role_privs as
-select sys.oracle_name(m.rolname) as grantee,
-       sys.oracle_name(g.rolname) as granted_role,
-       (case when a.admin_option then 'YES' else 'NO' end)::varchar(3) as admin_option,
-       'YES'::varchar(3) as default_role
-  from pg_catalog.pg_auth_members a
-  join pg_catalog.pg_roles g on g.oid = a.roleid
-  join pg_catalog.pg_roles m on m.oid = a.member
- where g.rolname not like 'pg\_%';
+select grantee, granted_role, admin_option, default_role from sys.dba_role_privs_rows();
 
 create view sys.dba_roles as
 select sys.oracle_name(r.rolname) as role,
@@ -46,6 +70,9 @@ select sys.oracle_name(m.rolname) as username,
 
 grant select on sys.all_users, sys.user_role_privs to public;
 grant select on sys.dba_role_privs, sys.dba_roles to dba, vortalix;
+-- A view calls its functions with the rights of the one who reads it.
+revoke all on function sys.dba_role_privs_rows() from public;
+grant execute on function sys.dba_role_privs_rows() to dba, vortalix;
 
 -- The account statements run through the helpers below. Those that act with their
 -- owner's rights know the caller as the session's login, and act on the roles of the

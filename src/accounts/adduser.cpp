@@ -300,6 +300,8 @@ void TFormCreateUser::FormClose()
 
 void TFormCreateUser::RefreshLists()
 {
+    TForm1::Progress progress(*Form1);
+    progress.step(QStringLiteral("Reading the users"));
     LoadUsers();
     ScanDatabases();
     // The user chosen before, while still listed; otherwise the first one.
@@ -335,9 +337,11 @@ void TFormCreateUser::BuildDatabaseList()
 
 void TFormCreateUser::ScanDatabases()
 {
+    TForm1::Progress progress(*Form1);
     for (int i = 0; i < DbServers.count(); ++i) {
         const QString name = DbServers.nameAt(i);
         const QString server = DbServers.valueAt(i);
+        progress.step(QStringLiteral("Looking for the users in %1 (%2 of %3)").arg(name).arg(i + 1).arg(DbServers.count()));
         if (!SelectServer(name, server)) {
             Messages::plain(QStringLiteral("Database ") + name + QStringLiteral(" is not available any more...")
                             + QLatin1Char('\r') + QStringLiteral("Exit and try again later ..."));

@@ -460,6 +460,24 @@ void TForm1::ShowNote(const QString &text)
     m_noteShown = true;
 }
 
+TForm1::Progress::Progress(TForm1 &form)
+    : m_form(form), m_before(form.StatusBar1->currentMessage()), m_outermost(form.m_progressDepth++ == 0)
+{
+}
+
+TForm1::Progress::~Progress()
+{
+    --m_form.m_progressDepth;
+    if (m_outermost)
+        m_form.StatusBar1->showMessage(m_before);
+}
+
+void TForm1::Progress::step(const QString &text)
+{
+    m_form.StatusBar1->showMessage(text);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void TForm1::registerActed()
 {
     // A note says what the user's last action could not do; the register's next action
@@ -472,9 +490,10 @@ void TForm1::registerActed()
     StatusBar1->showMessage(m_statusBeforeNote);
 }
 
-void TForm1::FillCombo()
+void TForm1::FillCombo(bool refreshRegister)
 {
-    userprogTable->refresh();
+    if (refreshRegister)
+        userprogTable->refresh();
     Query2->open();
     QStringList groups;
     for (Query2->first(); !Query2->eof(); Query2->next())
@@ -644,7 +663,8 @@ void TForm1::SpeedButton1Click()
             QueryUsers->open();
             ShowStatus(QStringLiteral("Query users active"));
             Passwords.setValue(login, password);
-            FillCombo();
+            // The register was opened in this sequence: read again, it gives the same rows.
+            FillCombo(false);
             ShowStatus(QStringLiteral("Fillcombo complete"));
             FindUsers();
             ShowStatus(QStringLiteral("Find users complete"));
@@ -812,8 +832,9 @@ bool TForm1::ReplaceGrants(double program, double company, const QStringList &re
     const bool recorded = (!revoked.isEmpty() || !added.isEmpty()) && history::kept(*Database1);
     // The new set replaces the old one as a whole, or not at all, and only when the set
     // it replaces is the one the dialog showed: another administrator's grant or revoke
-    // made while the dialog was open is never undone behind their back.
-    db::Transaction transaction(*Database1);
+    // made while the dialog was open is never undone behind their back. Any failure rolls
+    // the whole transaction back, and the inserts go to the server as one.
+    db::Transaction transaction(*Database1, db::Connection::OnFailure::UndoTransaction);
     QueryGranted->paramByName(QStringLiteral("p_id")).setAsFloat(program);
     QueryGranted->paramByName(QStringLiteral("d_id")).setAsFloat(company);
     QueryGranted->open();
@@ -842,8 +863,9 @@ bool TForm1::ReplaceGrants(double program, double company, const QStringList &re
         QueryAdd->paramByName(QStringLiteral("p_id")).setAsFloat(program);
         QueryAdd->paramByName(QStringLiteral("uname")).setAsString(user);
         QueryAdd->paramByName(QStringLiteral("d_id")).setAsFloat(company);
-        QueryAdd->execSql();
+        QueryAdd->addBatch();
     }
+    QueryAdd->execBatch();
     if (recorded)
         history::recordGrants(*Database1, history::action::Grant, program, company, added);
     transaction.commit();

@@ -105,7 +105,26 @@ public:
     // A status text of the program's own about the user's last action; the register's
     // next move or change puts the status it replaced back.
     void ShowNote(const QString &text);
-    void FillCombo();
+    // The steps of a long operation in the status text, each shown at once (pending
+    // painting let through, the user's input kept for later); the status text from
+    // before comes back when the operation ends, however it ends. The steps of an
+    // operation inside another are the outer one's.
+    class Progress {
+    public:
+        explicit Progress(TForm1 &form);
+        ~Progress();
+        Progress(const Progress &) = delete;
+        Progress &operator=(const Progress &) = delete;
+        void step(const QString &text);
+
+    private:
+        TForm1 &m_form;
+        QString m_before;
+        bool m_outermost;
+    };
+    // refreshRegister false leaves out the register's refresh where the register was read
+    // a moment ago (the connect).
+    void FillCombo(bool refreshRegister = true);
     bool LoginAs(db::Connection *database, const QString &user);
     void AskPassword(const QString &user);
     void FindUsers();
@@ -166,6 +185,7 @@ private:
     QSet<QString> m_serverUserKeys; // the names of ServerUsers, case folded
     controls::FieldLink m_registerWatch;
     QString m_statusBeforeNote;
+    int m_progressDepth = 0;
     bool m_noteShown = false;
 };
 

@@ -7,6 +7,8 @@
 
 #include <QSysInfo>
 
+#include <iterator>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -195,6 +197,7 @@ Rows::Rows(db::Connection *connection, QObject *parent) : db::DataSet(parent)
 {
     setObjectName(QStringLiteral("QueryHistory"));
     setConnection(connection);
+    setFetchOnDemand(true);
     using db::FieldType;
     // What an auditor asks first comes first: when, what, which program, where, to whom;
     // then who did it, from where, and the detail.
@@ -221,7 +224,7 @@ Rows::Rows(db::Connection *connection, QObject *parent) : db::DataSet(parent)
     addField(QStringLiteral("DETAIL"), FieldType::String, 1000).setDisplayLabel(QStringLiteral("Detail")).setDisplayWidth(24);
 }
 
-db::ResultSet Rows::part(const QVariant &before)
+db::ResultSet Rows::part(const QVariant &before) const
 {
     if (!connection())
         throw db::DbError(QStringLiteral("The history has no connection"));
@@ -260,35 +263,70 @@ db::ResultSet Rows::part(const QVariant &before)
                        "fetch first %3 rows only")
             .arg(Table, terms.join(QStringLiteral(" and ")))
             .arg(partRows);
-    db::ResultSet rs = connection()->backend().select(sql, params);
-    m_more = int(rs.rows.size()) == partRows;
-    return rs;
+    return connection()->backend().select(sql, params);
+}
+
+// Above every number the server gives a row.
+constexpr double aboveEveryRow = 1e18;
+
+class Rows::Parts : public db::RowCursor {
+public:
+    explicit Parts(const Rows &rows) : m_rows(rows)
+    {
+        db::ResultSet first = rows.part(aboveEveryRow);
+        m_columns = std::move(first.columns);
+        std::vector<db::Row> held;
+        m_more = take(std::move(first.rows), held);
+        hold(std::move(held));
+    }
+
+    bool holdsServer() const override { return false; }
+
+protected:
+    bool read(std::vector<db::Row> &rows, int count) override
+    {
+        for (int read = 0; m_more && (count < 0 || read < count);) {
+            db::ResultSet next;
+            try {
+                next = m_rows.part(m_last);
+            } catch (const db::DbError &) {
+                m_more = false; // asked once: a grid scrolling on does not ask again
+                throw;
+            }
+            read += int(next.rows.size());
+            m_more = take(std::move(next.rows), rows);
+        }
+        return m_more;
+    }
+
+private:
+    // Moves a part's rows to the end of rows; false when it was the last part.
+    bool take(std::vector<db::Row> &&part, std::vector<db::Row> &rows)
+    {
+        if (!part.empty())
+            m_last = part.back().value(0);
+        const bool full = int(part.size()) == partRows;
+        std::move(part.begin(), part.end(), std::back_inserter(rows));
+        return full;
+    }
+
+    const Rows &m_rows;
+    QVariant m_last;
+    bool m_more = false;
+};
+
+std::unique_ptr<db::RowCursor> Rows::openRows(int)
+{
+    return std::make_unique<Parts>(*this);
 }
 
 db::ResultSet Rows::fetchRows()
 {
-    m_more = false;
-    // Above every number the server gives a row.
-    return part(1e18);
-}
-
-void Rows::fetchMore()
-{
-    if (!canFetchMore() || allRows().empty())
-        return;
-    const QVariant last = allRows().back().value(columnOf(QStringLiteral("HISTORY_ID")));
-    try {
-        appendRows(part(last).rows);
-    } catch (...) {
-        m_more = false; // asked once: a grid scrolling on does not ask again
-        throw;
-    }
-}
-
-void Rows::fetchAll()
-{
-    while (canFetchMore())
-        fetchMore();
+    std::unique_ptr<db::RowCursor> parts = openRows(partRows);
+    db::ResultSet rs;
+    rs.columns = parts->columns();
+    parts->fetch(rs.rows, -1);
+    return rs;
 }
 
 } // namespace history

@@ -105,19 +105,20 @@ public:
     // Takes effect at the next opening.
     void setNarrowing(const Narrowing &narrowing) { m_narrowing = narrowing; }
 
-    bool canFetchMore() const override { return active() && m_more; }
-    void fetchMore() override;
     // Reads every row still to come (before an export or a print).
-    void fetchAll();
+    void fetchAll() { fetchMore(-1); }
 
 protected:
     db::ResultSet fetchRows() override;
+    // The rows a part at a time, each part a statement of its own that starts below the
+    // last row read: nothing stays open on the server between parts.
+    std::unique_ptr<db::RowCursor> openRows(int firstRows) override;
 
 private:
-    db::ResultSet part(const QVariant &before);
+    class Parts;
+    db::ResultSet part(const QVariant &before) const;
 
     Narrowing m_narrowing;
-    bool m_more = false;
 };
 
 } // namespace history

@@ -640,6 +640,8 @@ void TFormProg::BitBtn1Click()
     QueryCopyAll->paramByName(QStringLiteral("from_db")).setAsFloat(source);
     QueryCopyAll->paramByName(QStringLiteral("to_db")).setAsFloat(DatabaseId);
     QueryCopyAll->paramByName(QStringLiteral("username")).setAsString(Edit1->text());
+    TForm1::Progress progress(*Form1);
+    progress.step(QStringLiteral("Copying the grants of %1").arg(Edit1->text()));
     runWrite([&] {
         // The grants the copy adds are recorded as it reads them, just before it runs; a
         // copy that adds other grants than those (another user's change in between)
@@ -655,6 +657,7 @@ void TFormProg::BitBtn1Click()
                                   .arg(Edit1->text()));
         transaction.commit();
     });
+    progress.step(QStringLiteral("Reading the lists of %1 again").arg(Edit1->text()));
     ReopenLists();
 }
 

@@ -29,6 +29,10 @@ TFormFind::TFormFind(QWidget *parent) : controls::Form(parent)
     QueryUsr->addField(QStringLiteral("PROG_ID"), FieldType::Float).setVisible(false);
     QueryUsr->addField(QStringLiteral("PROG_EXE"), FieldType::String, columns::ProgExe).setDisplayWidth(32);
 
+    // A search may match a hundred thousand grants: the grid shows the first rows at once,
+    // and the rest comes as it is scrolled or while the window waits for the user.
+    for (db::Query *q : {QueryExe, QueryUsr})
+        q->setFetchOnDemand(true);
     DataSource1 = new db::DataSource(this);
 
     EditFind = new QLineEdit(QStringLiteral("%"), this);

@@ -7,6 +7,7 @@
 #include "app/VortalixLogin.h"
 #include "app/Windows.h"
 
+#include <QApplication>
 #include <QTest>
 
 #include <memory>
@@ -18,11 +19,15 @@ struct MainWindowFixture {
     testsupport::MessageLog messages;
     std::unique_ptr<Windows> windows = std::make_unique<Windows>();
     QStringList statuses;
+    QStringList busyStatuses; // the status texts shown with the busy cursor
 
     MainWindowFixture()
     {
-        QObject::connect(Form1->StatusBar1, &QStatusBar::messageChanged,
-                         [this](const QString &text) { statuses.append(text); });
+        QObject::connect(Form1->StatusBar1, &QStatusBar::messageChanged, [this](const QString &text) {
+            statuses.append(text);
+            if (const QCursor *cursor = QApplication::overrideCursor(); cursor && cursor->shape() == Qt::WaitCursor)
+                busyStatuses.append(text);
+        });
         Form1->show();
         activate();
     }

@@ -268,7 +268,12 @@ void TestAccounts::aUserWithAnAccount()
 {
     MainWindowFixture f;
     f.connectAs();
+    f.busyStatuses.clear();
     openAccountWindow(QStringLiteral("LIVE"));
+    // The scan's steps in the status text, with the busy cursor; then the status from before.
+    QCOMPARE(f.busyStatuses, (QStringList{QStringLiteral("Reading the users"),
+                                          QStringLiteral("Looking for the users in LIVE (1 of 1)"), QStringLiteral("ok")}));
+    QCOMPARE(Form1->StatusBar1->currentMessage(), QStringLiteral("ok"));
     QCOMPARE(FormCreateUser->windowTitle(), QStringLiteral("Create User"));
     QCOMPARE(FormCreateUser->BitBtn1->text(), QStringLiteral("Click here to manage personnel usernames"));
     QCOMPARE(FormCreateUser->Label1->text(), QStringLiteral("  All users:"));

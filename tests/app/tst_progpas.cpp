@@ -646,12 +646,18 @@ void TestProgPas::copyInsertsOnlyTheMissingGrants()
     openWindow();
     loadUser(QStringLiteral("mari"));
     QCOMPARE(granted(), (QStringList{QStringLiteral("Old importer"), QStringLiteral("Loan schedule")}));
+    const QString status = Form1->StatusBar1->currentMessage();
+    f.busyStatuses.clear();
     copyWith([] {
         QCOMPARE(offered(), (QStringList{QStringLiteral("VORTA"), QStringLiteral("FONDID")}));
         chooseLine(0);
         FormChoseDB->BitBtn2->click();
     });
     QCOMPARE(FormChoseDB->ChosenDatabaseId, 1.0);
+    // Its steps in the status text, with the busy cursor; then the status from before.
+    QCOMPARE(f.busyStatuses, (QStringList{QStringLiteral("Copying the grants of MARI"),
+                                          QStringLiteral("Reading the lists of MARI again"), status}));
+    QCOMPARE(Form1->StatusBar1->currentMessage(), status);
     QCOMPARE(stored(f, QStringLiteral("MARI"), 2), (QList<int>{1, 2, 8, 18, 30}));
     auto c = f.servers.connect();
     QCOMPARE(testsupport::column(*c, QStringLiteral("select ordinal from user_prog_db where username = 'MARI' "

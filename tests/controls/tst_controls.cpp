@@ -1,3 +1,4 @@
+#include "MemoryDataSet.h"
 #include "TempServers.h"
 #include "WindowDriver.h"
 
@@ -10,6 +11,7 @@
 #include "platform/db/Table.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -88,7 +90,11 @@ private slots:
     void typingIntoAnyRowWritesThatRow();
     void aSaveTakesTheTextOfAnOpenCell();
     void theGridFollowsTheCursorAndMovesIt();
+    void aGridReadsMoreRowsAsItIsScrolled_data();
+    void aGridReadsMoreRowsAsItIsScrolled();
     void aFailingShowHandlerStopsTheShowing();
+    void theBusyCursorShowsWhileTheProgramWorks_data();
+    void theBusyCursorShowsWhileTheProgramWorks();
 };
 
 void TestControls::inputMasks_data()
@@ -519,4 +525,100 @@ void TestControls::aFailingShowHandlerStopsTheShowing()
 }
 
 QTEST_MAIN(TestControls)
+void TestControls::aGridReadsMoreRowsAsItIsScrolled_data()
+{
+    QTest::addColumn<std::function<void(DBGrid *, db::DataSet &)>>("action");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("current");
+    using Act = std::function<void(DBGrid *, db::DataSet &)>;
+    QTest::newRow("opened") << Act([](DBGrid *, db::DataSet &) {}) << 100 << 0;
+    QTest::newRow("scrolled to the end") << Act([](DBGrid *g, db::DataSet &) { g->scrollToBottom(); }) << 200 << 0;
+    QTest::newRow("the last row") << Act([](DBGrid *, db::DataSet &d) { d.last(); }) << 250 << 249;
+    QTest::newRow("moved down past the rows read") << Act([](DBGrid *g, db::DataSet &d) {
+        d.setRecNo(99);
+        g->setFocus();
+        QTest::keyClick(g, Qt::Key_Down);
+    }) << 200 << 100;
+}
+
+void TestControls::aGridReadsMoreRowsAsItIsScrolled()
+{
+    QFETCH(std::function<void(DBGrid *, db::DataSet &)>, action);
+    QFETCH(int, rows);
+    QFETCH(int, current);
+    testsupport::MemoryDataSet data{{QStringLiteral("NAME")}};
+    for (int i = 1; i <= 250; ++i)
+        data.addRow({QStringLiteral("R%1").arg(i, 3, 10, QLatin1Char('0'))});
+    data.setFetchOnDemand(true);
+    db::DataSource source;
+    source.setDataSet(&data);
+    Window w;
+    auto *grid = new DBGrid(&w.widget);
+    grid->setDataSource(&source);
+    grid->setReadOnly(true);
+    w.show();
+    data.open();
+    action(grid, data);
+    QCOMPARE(grid->model()->rowCount(), rows);
+    QCOMPARE(grid->currentIndex().row(), current);
+    QCOMPARE(grid->model()->index(rows - 1, 0).data().toString(), QStringLiteral("R%1").arg(rows, 3, 10, QLatin1Char('0')));
+}
+
+namespace {
+
+bool busyCursor()
+{
+    const QCursor *cursor = QApplication::overrideCursor();
+    return cursor && cursor->shape() == Qt::WaitCursor;
+}
+
+} // namespace
+
+void TestControls::theBusyCursorShowsWhileTheProgramWorks_data()
+{
+    // What a handler does (run by guard), and whether the busy cursor showed at each of
+    // the moments it notes: in the handler, in a modal window it opens, in a handler run
+    // from that window, after the window closed.
+    QTest::addColumn<bool>("modal");
+    QTest::addColumn<bool>("fails");
+    QTest::addColumn<QList<bool>>("busy");
+    QTest::newRow("a handler's work") << false << false << QList<bool>{true};
+    QTest::newRow("a modal window waits for the user, a handler in it works")
+        << true << false << QList<bool>{true, false, true, false, true};
+    QTest::newRow("a handler that fails") << false << true << QList<bool>{true};
+}
+
+void TestControls::theBusyCursorShowsWhileTheProgramWorks()
+{
+    QFETCH(bool, modal);
+    QFETCH(bool, fails);
+    QFETCH(QList<bool>, busy);
+    testsupport::MessageLog messages;
+    QList<bool> seen;
+    testsupport::ModalDriver driver;
+    Form dialog;
+    auto *inner = new QPushButton(QStringLiteral("Work"), &dialog);
+    QObject::connect(inner, &QPushButton::clicked, &dialog, [&] { guard([&] { seen.append(busyCursor()); }); });
+    if (modal) {
+        driver.then([&](QWidget *) {
+            seen.append(busyCursor());
+            inner->click();
+            seen.append(busyCursor());
+            dialog.accept();
+        });
+    }
+    guard([&] {
+        seen.append(busyCursor());
+        if (modal) {
+            dialog.showModal();
+            seen.append(busyCursor());
+        }
+        if (fails)
+            throw db::DbError(QStringLiteral("refused"));
+    });
+    QCOMPARE(seen, busy);
+    QVERIFY2(!busyCursor(), "the busy cursor stayed after the handler");
+    QCOMPARE(messages.texts(), fails ? QStringList{QStringLiteral("refused")} : QStringList());
+}
+
 #include "tst_controls.moc"

@@ -1,3 +1,4 @@
+#include "MemoryDataSet.h"
 #include "TempServers.h"
 
 #include "platform/db/DataSource.h"
@@ -103,6 +104,8 @@ private slots:
     void controlsWriteBeforeAPost();
     void emptyDataSetEditStartsARow();
     void hooksRunAroundOpeningPostingAndNewRows();
+    void aResultReadOnDemand_data();
+    void aResultReadOnDemand();
 };
 
 void TestDataSet::browsingAQuery()
@@ -701,6 +704,54 @@ void TestDataSet::hooksRunAroundOpeningPostingAndNewRows()
     QCOMPARE(errorOf([&] { t->append(); }), QStringLiteral("no numbers left"));
     QCOMPARE(t->state(), DataSetState::Browse);
     QCOMPARE(t->recordCount(), 4);
+}
+
+void TestDataSet::aResultReadOnDemand_data()
+{
+    QTest::addColumn<std::function<void(DataSet &)>>("action");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<int>("read");
+    QTest::addColumn<bool>("more");
+    using Act = std::function<void(DataSet &)>;
+    QTest::newRow("opened") << Act([](DataSet &) {}) << 100 << "R001" << 100 << true;
+    QTest::newRow("moved past the rows read") << Act([](DataSet &d) {
+        d.setRecNo(99);
+        d.next();
+    }) << 200 << "R101" << 200 << true;
+    QTest::newRow("to the last row") << Act([](DataSet &d) { d.last(); }) << 250 << "R250" << 250 << false;
+    QTest::newRow("located beyond the rows read")
+        << Act([](DataSet &d) { QVERIFY(d.locate(QStringLiteral("NAME"), QStringLiteral("R240"))); }) << 250 << "R240" << 250
+        << false;
+    QTest::newRow("filtered over every row") << Act([](DataSet &d) {
+        d.setFilter(QStringLiteral("NAME='R24*'"));
+        d.setFiltered(true);
+    }) << 10 << "R240" << 250 << false;
+    QTest::newRow("a grid scrolled to the end") << Act([](DataSet &d) { d.fetchMore(); }) << 200 << "R001" << 200 << true;
+    QTest::newRow("the program waiting for the user")
+        << Act([](DataSet &d) { QTRY_VERIFY(!d.canFetchMore()); }) << 250 << "R001" << 250 << false;
+}
+
+void TestDataSet::aResultReadOnDemand()
+{
+    QFETCH(std::function<void(DataSet &)>, action);
+    QFETCH(int, count);
+    QFETCH(QString, current);
+    QFETCH(int, read);
+    QFETCH(bool, more);
+    testsupport::MemoryDataSet rows{{QStringLiteral("NAME")}};
+    for (int i = 1; i <= 250; ++i)
+        rows.addRow({QStringLiteral("R%1").arg(i, 3, 10, QLatin1Char('0'))});
+    rows.setFetchOnDemand(true);
+    rows.open();
+    action(rows);
+    QCOMPARE(rows.recordCount(), count);
+    QCOMPARE(rows.fieldByName(QStringLiteral("NAME")).asString(), current);
+    QCOMPARE(rows.rowsRead(), read);
+    QCOMPARE(rows.canFetchMore(), more);
+    // Closed, it reads no more.
+    rows.close();
+    QCOMPARE(rows.rowsRead(), read);
 }
 
 QTEST_GUILESS_MAIN(TestDataSet)

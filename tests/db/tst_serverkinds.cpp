@@ -21,6 +21,8 @@ private slots:
     void derivedColumnNames_data();
     void derivedColumnNames();
     void theRetryOfAnAmbiguousOrder();
+    void manyInsertsAsOneStatement_data();
+    void manyInsertsAsOneStatement();
 };
 
 void TestServerKinds::anOracleServerGetsEverythingAsWritten()
@@ -221,6 +223,46 @@ void TestServerKinds::theRetryOfAnAmbiguousOrder()
     QVERIFY(kind.retryOf(QStringLiteral("select a -- order by a\nfrom t"), ambiguous).isEmpty());
     QCOMPARE(kind.retryOf(QStringLiteral("select b.a -- don't\nfrom t b, u order by a"), ambiguous),
              QStringLiteral("select * from (select b.a -- don't\nfrom t b, u ) ordered_result order by a"));
+}
+
+void TestServerKinds::manyInsertsAsOneStatement_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("rows"); // the value of the one parameter for two runs
+    const QString twoUsers = QStringLiteral(
+        R"([{"database_id":1,"username":"MARI","vortalix_prog_id":9},{"database_id":1,"username":null,"vortalix_prog_id":9}])");
+    QTest::newRow("the users of a program")
+        << "insert into vortalix.user_prog_db(username,vortalix_prog_id,database_id) values (:uname,:p_id,:d_id)"
+        << "insert into vortalix.user_prog_db (username,vortalix_prog_id,database_id) select r.\"username\", "
+           "r.\"vortalix_prog_id\", r.\"database_id\" from json_populate_recordset(null::vortalix.user_prog_db, :userpr_rows) r"
+        << twoUsers;
+    QTest::newRow("constants and quoted names")
+        << "INSERT INTO user_prog_db (\"USERNAME\", vortalix_prog_id, database_id, ordinal) VALUES (:uname, 9, :d_id, null)"
+        << "insert into user_prog_db (\"USERNAME\", vortalix_prog_id, database_id, ordinal) select r.\"USERNAME\", 9, "
+           "r.\"database_id\", null from json_populate_recordset(null::user_prog_db, :userpr_rows) r"
+        << R"([{"USERNAME":"MARI","database_id":1},{"USERNAME":null,"database_id":1}])";
+    QTest::newRow("no column list") << "insert into user_prog_db values(:uname,:p_id,:d_id,0)" << "" << "";
+    QTest::newRow("an expression") << "insert into user_prog_db (username, ordinal) values (upper(:uname), 0)" << "" << "";
+    QTest::newRow("a query") << "insert into user_prog_db (username) select username from all_users" << "" << "";
+    QTest::newRow("more after the values") << "insert into t (a) values (:a) returning a" << "" << "";
+}
+
+void TestServerKinds::manyInsertsAsOneStatement()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, sent);
+    QFETCH(QString, rows);
+    const db::PostgreSqlKind kind;
+    const db::ServerKind::Batch batch = kind.batchOf(statement);
+    QCOMPARE(batch.statement, sent);
+    if (sent.isEmpty())
+        return;
+    // An empty text is no value, as everywhere else.
+    const QList<db::BoundParams> runs{
+        {{QStringLiteral("uname"), QStringLiteral("MARI")}, {QStringLiteral("p_id"), 9.0}, {QStringLiteral("d_id"), 1.0}},
+        {{QStringLiteral("uname"), QString()}, {QStringLiteral("p_id"), 9.0}, {QStringLiteral("d_id"), 1.0}}};
+    QCOMPARE(kind.batchValue(batch, runs).toString(), rows);
 }
 
 QTEST_GUILESS_MAIN(TestServerKinds)

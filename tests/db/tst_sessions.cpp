@@ -4,6 +4,7 @@
 #include "platform/db/AccountStatement.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Field.h"
+#include "platform/db/Params.h"
 #include "platform/db/Query.h"
 #include "platform/db/ServerDirectory.h"
 #include "platform/db/Table.h"
@@ -16,6 +17,7 @@
 using testsupport::TempServers;
 using testsupport::column;
 using testsupport::isServerError;
+using testsupport::countRows;
 
 // A session on a server as the windows rely on it, the same on every server kind: login
 // names, transactions, dates in the client's zone, the names and types of columns, the
@@ -29,7 +31,16 @@ private slots:
     void aFailedCommitIsRolledBackWhereTheDriverKeepsIt();
     void aDateKeepsTheClientsWallClockTime();
     void columnsAreNamedAndTypedAsTheWindowsExpect();
+    void valuesAreReadAsTheServerHoldsThem_data();
+    void valuesAreReadAsTheServerHoldsThem();
+    void aStatementRefusedAsAmbiguousIsOrderedOutside_data();
     void aStatementRefusedAsAmbiguousIsOrderedOutside();
+    void aBatchWritesTheRowsOfItsRuns_data();
+    void aBatchWritesTheRowsOfItsRuns();
+    void aLongResultIsReadAsItIsFetched_data();
+    void aLongResultIsReadAsItIsFetched();
+    void aSessionPreparesAStatementOnce();
+    void theCandidatesAreJoinedByHashing();
     void accountStatementsAndTheirRefusals();
     void anAccountStatementReadsAlikeOnEveryServer_data();
     void anAccountStatementReadsAlikeOnEveryServer();
@@ -236,17 +247,59 @@ void TestSessions::columnsAreNamedAndTypedAsTheWindowsExpect()
              QStringList{QStringLiteral("pärn")});
 }
 
+void TestSessions::valuesAreReadAsTheServerHoldsThem_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("text"); // as a field shows it
+    const QString program = QStringLiteral("vortalix_prog where prog_id = 1");
+    QTest::newRow("a fraction") << "12.5" << "dual" << "12.5";
+    QTest::newRow("a whole number") << "prog_id * 1000000" << program << "1000000";
+    QTest::newRow("a text beyond ASCII") << "'Pärn \"ö\" 元'" << "dual" << "Pärn \"ö\" 元";
+    QTest::newRow("no value") << "cast(null as varchar(5))" << "dual" << "";
+    QTest::newRow("a time of day") << "prog_last_comp" << program << "2023-03-14";
+    QTest::newRow("a long text of a table") << "prog_description" << program << "Entering and checking new loan applications";
+}
+
+void TestSessions::valuesAreReadAsTheServerHoldsThem()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, from);
+    QFETCH(QString, text);
+    TempServers servers;
+    auto c = servers.connect();
+    db::Query q;
+    q.setConnection(c.get());
+    q.setSql({QStringLiteral("select %1 value from %2").arg(item, from)});
+    q.open();
+    QCOMPARE(q.recordCount(), 1);
+    QCOMPARE(q.fieldByName(QStringLiteral("VALUE")).asString(), text);
+    QCOMPARE(q.fieldByName(QStringLiteral("VALUE")).isNull(), text.isEmpty());
+}
+
+void TestSessions::aStatementRefusedAsAmbiguousIsOrderedOutside_data()
+{
+    QTest::addColumn<db::Connection::OnFailure>("onFailure");
+    QTest::addColumn<bool>("onDemand");
+    QTest::newRow("failed statements undone alone") << db::Connection::OnFailure::UndoStatement << false;
+    QTest::newRow("the transaction undone whole on a failure") << db::Connection::OnFailure::UndoTransaction << false;
+    QTest::newRow("read on demand") << db::Connection::OnFailure::UndoStatement << true;
+}
+
 void TestSessions::aStatementRefusedAsAmbiguousIsOrderedOutside()
 {
+    QFETCH(db::Connection::OnFailure, onFailure);
+    QFETCH(bool, onDemand);
     TempServers servers;
     auto c = servers.connect();
     db::Query q;
     q.setConnection(c.get());
     q.setSql(statements::QueryUsr);
+    q.setFetchOnDemand(onDemand);
     q.paramByName(QStringLiteral("usr")).setAsString(QStringLiteral("ma%"));
     q.paramByName(QStringLiteral("dname")).setAsString(QStringLiteral("VORTA"));
     // Inside a transaction too, where the refusal must not spoil what follows.
-    db::Transaction t(*c);
+    db::Transaction t(*c, onFailure);
     q.open();
     QStringList rows;
     for (q.first(); !q.eof(); q.next())
@@ -257,6 +310,126 @@ void TestSessions::aStatementRefusedAsAmbiguousIsOrderedOutside()
                                 QStringLiteral("MARI NETBANK.EXE")}));
     q.close();
     QCOMPARE(count(*c, QStringLiteral("select count(*) from user_prog_db")), 33);
+}
+
+void TestSessions::aBatchWritesTheRowsOfItsRuns_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("names in the order given")
+        << QStringList{QStringLiteral("ZED"), QStringLiteral("O'BRIEN"), QStringLiteral("JÜRI \"Ö\""), QStringLiteral("ADA")}
+        << false;
+    QTest::newRow("one name") << QStringList{QStringLiteral("SOLO")} << false;
+    QTest::newRow("a name twice, refused whole") << QStringList{QStringLiteral("ONCE"), QStringLiteral("TWICE"), QStringLiteral("TWICE")}
+                                                 << true;
+}
+
+void TestSessions::aBatchWritesTheRowsOfItsRuns()
+{
+    QFETCH(QStringList, names);
+    QFETCH(bool, refused);
+    TempServers servers;
+    auto c = servers.connect();
+    const QString grants = QStringLiteral("select username from user_prog_db where vortalix_prog_id = 3 and database_id = 2 "
+                                          "and ordinal is null order by ") + testsupport::insertionOrder();
+    const QStringList before = column(*c, grants);
+    db::Query insert;
+    insert.setConnection(c.get());
+    insert.setSql(statements::MainQueryAdd);
+    {
+        // As the users of one program are written: one transaction, undone whole.
+        db::Transaction t(*c, db::Connection::OnFailure::UndoTransaction);
+        for (const QString &name : names) {
+            insert.paramByName(QStringLiteral("uname")).setAsString(name);
+            insert.paramByName(QStringLiteral("p_id")).setAsFloat(3);
+            insert.paramByName(QStringLiteral("d_id")).setAsFloat(2);
+            insert.addBatch();
+        }
+        const QString error = errorOf([&] { insert.execBatch(); }).text();
+        QCOMPARE(!error.isEmpty(), refused);
+        if (!refused) {
+            QCOMPARE(insert.rowsAffected(), qint64(names.size()));
+            t.commit();
+        }
+    }
+    QCOMPARE(column(*c, grants), refused ? before : before + names);
+}
+
+void TestSessions::aLongResultIsReadAsItIsFetched_data()
+{
+    // How many of the 250 rows are read before another statement of the session runs.
+    QTest::addColumn<int>("readFirst");
+    QTest::newRow("the first packet") << 100;
+    QTest::newRow("none, the result closed") << 0;
+    QTest::newRow("every row") << 250;
+}
+
+void TestSessions::aLongResultIsReadAsItIsFetched()
+{
+    QFETCH(int, readFirst);
+    TempServers servers;
+    auto c = servers.connect();
+    db::Query rows;
+    rows.setConnection(c.get());
+    rows.setSql({QStringLiteral("with recursive n (i) as (select 1 from dual union all select i + 1 from n where i < 250) "
+                                "select i from n order by i")});
+    rows.setFetchOnDemand(true);
+    rows.open();
+    QCOMPARE(rows.recordCount(), 100);
+    if (readFirst == 0)
+        rows.close();
+    else if (readFirst > 100)
+        rows.last();
+    // Another statement of the session meanwhile is committed as it completes.
+    c->backend().execute(QStringLiteral("insert into user_prog_db (username, vortalix_prog_id, database_id, ordinal) "
+                                        "values ('MEANWHILE', 3, 2, 0)"),
+                         {});
+    QCOMPARE(countRows(*servers.connect(), QStringLiteral("select username from user_prog_db where username = 'MEANWHILE'")), 1);
+    if (readFirst == 0)
+        return;
+    // The rest is there to read, in order.
+    rows.last();
+    QCOMPARE(rows.recordCount(), 250);
+    double sum = 0;
+    for (rows.first(); !rows.eof(); rows.next())
+        sum += rows.field(0).asFloat() * rows.recNo();
+    QCOMPARE(sum, 5208250.0); // the sum of i * (i - 1) for i up to 250
+}
+
+void TestSessions::aSessionPreparesAStatementOnce()
+{
+    if (!TempServers::onPostgreSql())
+        QSKIP("the server's view of a session's prepared statements");
+    TempServers servers;
+    auto c = servers.connect();
+    // The row changes whose text ends so (which this statement's own text does not).
+    const QString prepared = QStringLiteral("select count(*) from pg_prepared_statements where statement like '%where prog_id = %1'");
+    const QString touch = QStringLiteral("update vortalix_prog set prog_name = prog_name where prog_id = %1");
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(c->backend().execute(touch.arg(3), {}), 1);
+    QCOMPARE(count(*c, prepared.arg(3)), 1);
+    // A session keeps so many, the least recently used going first.
+    for (int i = 10; i < 80; ++i)
+        c->backend().execute(touch.arg(i), {});
+    QCOMPARE(count(*c, prepared.arg(12)), 0);
+    QCOMPARE(count(*c, prepared.arg(79)), 1);
+}
+
+void TestSessions::theCandidatesAreJoinedByHashing()
+{
+    if (!TempServers::onPostgreSql())
+        QSKIP("the plan of the server's dictionary views");
+    TempServers servers;
+    auto c = servers.connect();
+    // On a fresh cluster nobody analysed: the accounts and their roles are joined by
+    // hashing, never scanned again for each other's rows.
+    const QString candidates = db::sql::joinLines(statements::userQuery)
+                                   .replace(QStringLiteral(":p_id"), QStringLiteral("1"))
+                                   .replace(QStringLiteral(":d_name"), QStringLiteral("'VORTA'"));
+    const QStringList plan = column(*c, QStringLiteral("explain (costs off) ") + candidates);
+    QVERIFY2(plan.first().trimmed().startsWith(QLatin1String("Hash Join")), qPrintable(plan.join(QLatin1Char('\n'))));
+    QCOMPARE(plan.filter(QStringLiteral("Function Scan on all_users_rows")).size(), 1);
+    QCOMPARE(plan.filter(QStringLiteral("Function Scan on dba_role_privs_rows")).size(), 1);
 }
 
 void TestSessions::accountStatementsAndTheirRefusals()

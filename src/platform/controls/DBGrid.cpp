@@ -29,8 +29,14 @@ void DataSetModel::setColumns(const QList<GridColumn> &columns)
     beginResetModel();
     m_columns = columns;
     m_shown = effectiveColumns();
-    m_rows = rowCount();
+    m_rows = datasetRows();
     endResetModel();
+}
+
+int DataSetModel::datasetRows() const
+{
+    const db::DataSet *ds = dataSet();
+    return ds && ds->active() ? ds->recordCount() : 0;
 }
 
 QList<GridColumn> DataSetModel::effectiveColumns() const
@@ -79,8 +85,20 @@ int DataSetModel::widthAt(int column) const
 
 int DataSetModel::rowCount(const QModelIndex &parent) const
 {
+    return parent.isValid() ? 0 : m_rows;
+}
+
+bool DataSetModel::canFetchMore(const QModelIndex &parent) const
+{
     const db::DataSet *ds = dataSet();
-    return parent.isValid() || !ds || !ds->active() ? 0 : ds->recordCount();
+    return !parent.isValid() && ds && ds->active() && ds->canFetchMore();
+}
+
+void DataSetModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    guard([this] { dataSet()->fetchMore(); });
 }
 
 int DataSetModel::columnCount(const QModelIndex &parent) const
@@ -147,18 +165,6 @@ bool DataSetModel::setData(const QModelIndex &index, const QVariant &value, int 
     return done;
 }
 
-bool DataSetModel::canFetchMore(const QModelIndex &parent) const
-{
-    const db::DataSet *ds = dataSet();
-    return !parent.isValid() && ds && ds->active() && ds->canFetchMore();
-}
-
-void DataSetModel::fetchMore(const QModelIndex &parent)
-{
-    if (canFetchMore(parent))
-        guard([this] { dataSet()->fetchMore(); });
-}
-
 void DataSetModel::dataEvent(db::DataEvent event, db::Field *changed)
 {
     const db::DataSet *ds = dataSet();
@@ -166,13 +172,12 @@ void DataSetModel::dataEvent(db::DataEvent event, db::Field *changed)
     case db::DataEvent::DataChanged:
         beginResetModel();
         m_shown = effectiveColumns();
-        m_rows = rowCount();
+        m_rows = datasetRows();
         endResetModel();
         emit cursorMoved(ds ? ds->recNo() : -1);
         break;
     case db::DataEvent::RowsAppended:
-        // The rows the views have are kept; the new ones follow them.
-        if (const int rows = rowCount(); rows > m_rows) {
+        if (const int rows = datasetRows(); rows > m_rows) {
             beginInsertRows(QModelIndex(), m_rows, rows - 1);
             m_rows = rows;
             endInsertRows();

@@ -37,7 +37,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
-    // A dataset that reads its rows on demand is asked for more as the grid scrolls to them.
+    // A result read on demand gives its next rows as the grid is scrolled to its end.
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
 
@@ -50,10 +50,11 @@ signals:
 private:
     void dataEvent(db::DataEvent event, db::Field *field) override;
     QList<GridColumn> effectiveColumns() const;
+    int datasetRows() const;
 
     QList<GridColumn> m_columns;
     QList<GridColumn> m_shown;
-    int m_rows = 0; // the rows the views were told of
+    int m_rows = 0; // the dataset's rows as the views were last told
     bool m_readOnly = false;
 };
 

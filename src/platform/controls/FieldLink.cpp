@@ -42,8 +42,7 @@ void FieldLink::dataEvent(db::DataEvent event, db::Field *changed)
         break;
     case db::DataEvent::StateChanged:
     case db::DataEvent::RowsAppended:
-        break; // values change with the state only through the events above; the
-               // current row stays where it is when rows are added after the last
+        break; // the current row's values change only through the events above
     case db::DataEvent::UpdateRecord:
         if (onUpdate)
             onUpdate();

@@ -1,5 +1,7 @@
 #include "platform/controls/Messages.h"
 
+#include "platform/controls/BusyCursor.h"
+
 #include "platform/db/DbError.h"
 
 #include <QApplication>
@@ -84,6 +86,7 @@ QString errorText(const std::exception &e)
 
 void guard(const std::function<void()> &handler)
 {
+    const BusyCursor busy;
     try {
         handler();
     } catch (const std::exception &e) {

@@ -46,8 +46,9 @@ public:
 // The text an exception shows in the standard error box.
 QString errorText(const std::exception &e);
 
-// Runs a handler; an exception it throws is shown in the standard error box and goes no
-// further, so the window stays as it was.
+// Runs a handler, with the busy cursor while it runs (see BusyCursor); an exception it
+// throws is shown in the standard error box and goes no further, so the window stays as
+// it was.
 void guard(const std::function<void()> &handler);
 
 } // namespace controls

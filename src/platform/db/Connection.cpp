@@ -71,11 +71,14 @@ Backend &Connection::backend() const
     return *m_backend;
 }
 
-void Connection::startTransaction()
+void Connection::startTransaction(OnFailure onFailure)
 {
     if (m_inTransaction)
         throw DbError(QStringLiteral("A transaction is already active on '%1'").arg(m_alias));
-    backend().beginTransaction();
+    if (onFailure == OnFailure::UndoTransaction)
+        backend().beginTransactionUndoneWhole();
+    else
+        backend().beginTransaction();
     m_inTransaction = true;
 }
 
@@ -117,9 +120,9 @@ void Connection::unregisterDataSet(DataSet *dataSet)
     m_dataSets.removeAll(dataSet);
 }
 
-Transaction::Transaction(Connection &connection) : m_connection(connection)
+Transaction::Transaction(Connection &connection, Connection::OnFailure onFailure) : m_connection(connection)
 {
-    m_connection.startTransaction();
+    m_connection.startTransaction(onFailure);
 }
 
 Transaction::~Transaction()

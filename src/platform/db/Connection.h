@@ -40,8 +40,12 @@ public:
     // The open session; throws DbError when the connection is closed.
     Backend &backend() const;
 
-    // For the few places that must change several rows as one.
-    void startTransaction();
+    // For the few places that must change several rows as one. A statement that fails in
+    // the transaction is undone alone, as the real server undoes it, or the caller rolls
+    // the whole transaction back on any failure, which spares the session the undoing
+    // of single statements.
+    enum class OnFailure { UndoStatement, UndoTransaction };
+    void startTransaction(OnFailure onFailure = OnFailure::UndoStatement);
     void commit();
     void rollback();
     bool inTransaction() const { return m_inTransaction; }
@@ -61,7 +65,7 @@ private:
 // Runs a group of statements as one: rolled back unless commit() was called.
 class Transaction {
 public:
-    explicit Transaction(Connection &connection);
+    explicit Transaction(Connection &connection, Connection::OnFailure onFailure = Connection::OnFailure::UndoStatement);
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
     ~Transaction();

@@ -158,7 +158,15 @@ void DataSet::open()
         beforeOpen(*this);
     if (m_filtered)
         RecordFilter::parse(m_filterText); // refuse a bad text before asking the server
-    ResultSet rs = fetchRows();
+    ResultSet rs;
+    std::unique_ptr<RowCursor> pending = m_fetchOnDemand && !canModify() ? openRows(fetchPacket) : nullptr;
+    if (pending) {
+        rs.columns = pending->columns();
+        if (!pending->fetch(rs.rows, fetchPacket))
+            pending.reset();
+    } else {
+        rs = fetchRows();
+    }
     bindFields(rs.columns);
     std::unique_ptr<RecordFilter> filter;
     if (m_filtered) {
@@ -173,6 +181,7 @@ void DataSet::open()
         }
     }
     m_rows = std::move(rs.rows);
+    m_pending = std::move(pending);
     m_filter = std::move(filter);
     m_modified = false;
     m_oldValues.clear();
@@ -183,6 +192,27 @@ void DataSet::open()
     m_state = DataSetState::Browse;
     notify(DataEvent::StateChanged);
     notify(DataEvent::DataChanged);
+    if (m_pending && m_pending->holdsServer()) {
+        if (!m_readOn) {
+            m_readOn = new QTimer(this);
+            m_readOn->setSingleShot(true);
+            m_readOn->setInterval(0);
+            connect(m_readOn, &QTimer::timeout, this, [this] {
+                if (!active())
+                    return;
+                // A failure here is no handler's: the rows read so far stay, and the one
+                // who asks for more hears of it.
+                try {
+                    fetchMore(backgroundPacket);
+                } catch (const DbError &) {
+                    return;
+                }
+                if (m_pending && m_pending->holdsServer())
+                    m_readOn->start();
+            });
+        }
+        m_readOn->start();
+    }
     if (afterOpen)
         afterOpen(*this);
 }
@@ -192,6 +222,7 @@ void DataSet::close()
     if (!active())
         return;
     m_state = DataSetState::Inactive;
+    m_pending.reset(); // the rest of the result is not wanted
     m_rows.clear();
     m_visible.clear();
     m_cur = -1;
@@ -205,6 +236,29 @@ void DataSet::close()
         f->m_column = -1;
     notify(DataEvent::StateChanged);
     notify(DataEvent::DataChanged);
+}
+
+int DataSet::fetchMore(int count)
+{
+    if (!m_pending)
+        return 0;
+    const std::size_t before = m_rows.size();
+    if (!m_pending->fetch(m_rows, count))
+        m_pending.reset();
+    const bool filtering = m_filtered && m_filter && !m_filter->isEmpty();
+    int passed = 0;
+    for (std::size_t i = before; i < m_rows.size(); ++i) {
+        if (!filtering || m_filter->matches(m_rows[i], m_filterCaseInsensitive)) {
+            m_visible.push_back(int(i));
+            ++passed;
+        }
+    }
+    if (passed > 0) {
+        if (m_eof && m_cur >= 0 && m_cur + 1 < recordCount())
+            m_eof = false;
+        notify(DataEvent::RowsAppended);
+    }
+    return passed;
 }
 
 // ---- the cursor -------------------------------------------------------------------
@@ -253,6 +307,7 @@ void DataSet::last()
 {
     requireActive();
     checkBrowseMode();
+    fetchMore(-1);
     moveTo(recordCount() - 1);
     m_eof = true;
     m_bof = isEmpty();
@@ -262,6 +317,8 @@ void DataSet::next()
 {
     requireActive();
     checkBrowseMode();
+    while (m_cur + 1 >= recordCount() && canFetchMore())
+        fetchMore();
     if (m_cur + 1 < recordCount()) {
         moveTo(m_cur + 1);
         m_bof = m_eof = false;
@@ -289,6 +346,8 @@ void DataSet::moveBy(int distance)
     if (isEmpty())
         return;
     const int target = m_cur + distance;
+    while (target >= recordCount() && canFetchMore())
+        fetchMore();
     moveTo(std::clamp(target, 0, recordCount() - 1));
     m_bof = target < 0;
     m_eof = target >= recordCount();
@@ -378,6 +437,7 @@ void DataSet::gotoBookmark(const Bookmark &bookmark)
     if (!bookmark.isValid())
         throw DbError(QStringLiteral("Invalid bookmark"));
     checkBrowseMode();
+    fetchMore(-1);
     const int at = findIdentity(bookmark.m_identity, bookmark.m_position);
     if (at < 0)
         throw DbError(QStringLiteral("Record not found"));
@@ -389,6 +449,7 @@ bool DataSet::locate(const QString &fieldName, const QVariant &value, bool caseI
 {
     requireActive();
     const Field &f = fieldByName(fieldName);
+    fetchMore(-1);
     const Qt::CaseSensitivity cs = caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const bool numeric = f.dataType() == FieldType::Float && value.typeId() != QMetaType::QString;
     const QString text = Field::textOf(value, value.typeId() == QMetaType::QString ? FieldType::String
@@ -632,6 +693,7 @@ void DataSet::refresh()
     requireActive();
     checkBrowseMode();
     const Bookmark here = bookmark();
+    m_pending.reset(); // read again, whole
     ResultSet rs = fetchRows();
     bindFields(rs.columns);
     if (m_filtered)
@@ -649,26 +711,6 @@ void DataSet::refresh()
 bool DataSet::passesFilter(const Row &row) const
 {
     return !m_filtered || !m_filter || m_filter->matches(row, m_filterCaseInsensitive);
-}
-
-void DataSet::appendRows(std::vector<Row> rows)
-{
-    requireActive();
-    if (rows.empty())
-        return;
-    const bool filtering = m_filtered && m_filter && !m_filter->isEmpty();
-    m_rows.reserve(m_rows.size() + rows.size());
-    for (Row &row : rows) {
-        if (!filtering || m_filter->matches(row, m_filterCaseInsensitive))
-            m_visible.push_back(int(m_rows.size()));
-        m_rows.push_back(std::move(row));
-    }
-    if (m_cur < 0 && !m_visible.empty()) {
-        m_cur = 0;
-        m_bof = true;
-    }
-    m_eof = m_cur < 0 || (m_eof && m_cur >= recordCount() - 1);
-    notify(DataEvent::RowsAppended);
 }
 
 void DataSet::rebuildVisible()
@@ -695,6 +737,7 @@ std::unique_ptr<RecordFilter> DataSet::compileFilter(const QString &text) const
 void DataSet::refilter(const std::function<void()> &change)
 {
     checkBrowseMode();
+    fetchMore(-1); // the filter is over the whole result
     const int rowIndex = m_cur >= 0 ? m_visible[std::size_t(m_cur)] : -1;
     change();
     rebuildVisible();

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -21,11 +22,11 @@ enum class DataSetState { Inactive, Browse, Edit, Insert };
 // What a dataset tells the data sources bound to it.
 enum class DataEvent {
     DataChanged,  // rows reloaded, filtered, opened or closed
+    RowsAppended, // more rows of the result read at its end
     Scrolled,     // another row became current
     StateChanged, // browse, edit, insert or inactive
     FieldChanged, // a value of the current row changed
     UpdateRecord, // bound controls are to write their pending text into the fields
-    RowsAppended, // rows read on demand were added after the last one
 };
 
 // A place in a dataset that outlives reloading: the row is found again by its key
@@ -65,6 +66,24 @@ public:
     std::vector<Field *> visibleFields() const;
 
     // Opening and closing. Closing discards a pending change.
+    //
+    // A dataset that fetches on demand reads the first fetchPacket rows of its result at
+    // open and the rest as they are asked for, as database tools show a long result: a
+    // grid fetches more as it is scrolled down; moving past the last row read, last(),
+    // locate() and the record filter read the rest. recordCount() counts the rows read.
+    // A result that may hold something on the server (a read lock, a cursor's
+    // transaction) is read on while the program waits for the user (a backgroundPacket
+    // each time the event loop is idle), so that it holds them for moments, not for as
+    // long as the user looks at the first rows. A dataset that can be modified reads its
+    // result whole.
+    static constexpr int fetchPacket = 100;
+    static constexpr int backgroundPacket = 1000;
+    void setFetchOnDemand(bool on) { m_fetchOnDemand = on; }
+    bool fetchOnDemand() const { return m_fetchOnDemand; }
+    bool canFetchMore() const { return m_pending != nullptr; }
+    // Reads up to count more rows (every remaining one when count < 0) and tells the
+    // data sources of the rows that pass the filter; returns how many passed.
+    int fetchMore(int count = fetchPacket);
     void open();
     void close();
     bool active() const { return m_state != DataSetState::Inactive; }
@@ -106,10 +125,6 @@ public:
     void checkBrowseMode();
     // Reads the rows again, first saving a pending change, and stays on the same row.
     void refresh();
-    // Reading on demand: a dataset that reads its rows in parts says whether more are to
-    // come, and adds the next part after the rows read so far.
-    virtual bool canFetchMore() const { return false; }
-    virtual void fetchMore() {}
     // Asks bound controls to write what they hold into the fields.
     void updateRecord();
 
@@ -139,6 +154,13 @@ public:
 protected:
     // The rows to show, with their columns.
     virtual ResultSet fetchRows() = 0;
+    // The rows to show read as they are fetched, firstRows of them at once; none where the
+    // dataset reads its rows whole.
+    virtual std::unique_ptr<RowCursor> openRows(int firstRows)
+    {
+        Q_UNUSED(firstRows);
+        return nullptr;
+    }
     // Writes of a post or delete; a derived class that can modify implements them.
     virtual void applyInsert(Row &row);
     virtual void applyUpdate(const Row &old, Row &row);
@@ -154,9 +176,6 @@ protected:
 
     void requireActive() const;
     void notify(DataEvent event, Field *field = nullptr);
-    // Adds rows of the open result, read after it opened, after the last row; the cursor
-    // stays where it is.
-    void appendRows(std::vector<Row> rows);
     int columnOf(const QString &name) const;
     const QList<ColumnInfo> &columns() const { return m_columns; }
     const std::vector<Row> &allRows() const { return m_rows; }
@@ -196,6 +215,9 @@ private:
     bool m_filterCaseInsensitive = false;
     std::unique_ptr<RecordFilter> m_filter;
     QList<QPointer<DataSource>> m_sources;
+    bool m_fetchOnDemand = false;
+    std::unique_ptr<RowCursor> m_pending; // the rest of the result, while some remains
+    QTimer *m_readOn = nullptr;           // reads the rest when the event loop is idle
 };
 
 } // namespace db

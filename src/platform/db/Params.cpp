@@ -78,9 +78,13 @@ QString joinLines(const QStringList &lines)
     return lines.join(QLatin1Char('\n'));
 }
 
-QStringList parameterNames(const QString &statement)
+namespace {
+
+// Calls found with each :parameter of the statement (its name, and where the colon
+// starts and the name ends). Text in quotes and comments is skipped; "::" and ":=" are
+// not parameters.
+void visitParameters(const QString &statement, const std::function<void(const QString &, qsizetype, qsizetype)> &found)
 {
-    QStringList names;
     const QList<Piece> pieces = piecesOf(statement);
     auto touching = [&](qsizetype a, qsizetype b) { return pieces.at(a).end == pieces.at(b).start; };
     for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
@@ -93,14 +97,36 @@ QStringList parameterNames(const QString &statement)
             continue;
         if (next.kind != Piece::Word && next.kind != Piece::Number)
             continue;
-        const QString name = statement.mid(next.start, next.end - next.start);
+        found(statement.mid(next.start, next.end - next.start), pieces.at(i).start, next.end);
+    }
+}
+
+} // namespace
+
+QStringList parameterNames(const QString &statement)
+{
+    QStringList names;
+    visitParameters(statement, [&](const QString &name, qsizetype, qsizetype) {
         bool known = false;
         for (const QString &k : std::as_const(names))
             known = known || k.compare(name, Qt::CaseInsensitive) == 0;
         if (!known)
             names.append(name);
-    }
+    });
     return names;
+}
+
+QString replaceParameters(const QString &statement, const std::function<QString(const QString &)> &replacement)
+{
+    QString result;
+    qsizetype copied = 0;
+    visitParameters(statement, [&](const QString &name, qsizetype start, qsizetype end) {
+        result += QStringView(statement).mid(copied, start - copied);
+        result += replacement(name);
+        copied = end;
+    });
+    result += QStringView(statement).mid(copied);
+    return result;
 }
 
 QString firstKeyword(const QString &statement)

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 #include <vector>
 
 namespace db {
@@ -60,6 +62,9 @@ QString joinLines(const QStringList &lines);
 // The names of the statement's :parameters, each once, in order of first occurrence.
 // Text in quotes and comments is skipped; "::" and ":=" are not parameters.
 QStringList parameterNames(const QString &statement);
+// The statement with each occurrence of a :parameter replaced by what replacement gives
+// for its name, by the same reading.
+QString replaceParameters(const QString &statement, const std::function<QString(const QString &)> &replacement);
 
 // The statement's first word, upper-cased ("SELECT", "INSERT", ...), comments skipped.
 QString firstKeyword(const QString &statement);

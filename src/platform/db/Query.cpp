@@ -3,6 +3,8 @@
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 
+#include <utility>
+
 namespace db {
 
 namespace {
@@ -70,6 +72,16 @@ ResultSet Query::fetchRows()
     return rs;
 }
 
+std::unique_ptr<RowCursor> Query::openRows(int firstRows)
+{
+    if (!connection())
+        throw DbError(QStringLiteral("The query has no connection"));
+    const BoundParams params = effectiveParams();
+    std::unique_ptr<RowCursor> rows = connection()->backend().openCursor(text(), params, firstRows);
+    m_openedWith = params;
+    return rows;
+}
+
 void Query::execSql()
 {
     if (active())
@@ -77,6 +89,21 @@ void Query::execSql()
     if (!connection())
         throw DbError(QStringLiteral("The query has no connection"));
     m_rowsAffected = connection()->backend().execute(text(), effectiveParams());
+}
+
+void Query::addBatch()
+{
+    m_batch.append(effectiveParams());
+}
+
+void Query::execBatch()
+{
+    const QList<BoundParams> batch = std::exchange(m_batch, {});
+    if (active())
+        throw DbError(QStringLiteral("Cannot execute a statement while the query is open"));
+    if (!connection())
+        throw DbError(QStringLiteral("The query has no connection"));
+    m_rowsAffected = connection()->backend().executeBatch(text(), batch);
 }
 
 void Query::masterChanged()

@@ -31,9 +31,15 @@ public:
 
     void execSql();
     qint64 rowsAffected() const { return m_rowsAffected; }
+    // Runs the statement for many sets of values at once: addBatch keeps the values the
+    // parameters carry now; execBatch runs the statement once for each set kept, in
+    // order, as one round trip where the server allows, and forgets them.
+    void addBatch();
+    void execBatch();
 
 protected:
     ResultSet fetchRows() override;
+    std::unique_ptr<RowCursor> openRows(int firstRows) override;
     void masterChanged() override;
 
 private:
@@ -55,6 +61,7 @@ private:
     MasterLink m_master{*this};
     BoundParams m_openedWith;
     qint64 m_rowsAffected = 0;
+    QList<BoundParams> m_batch;
 };
 
 } // namespace db

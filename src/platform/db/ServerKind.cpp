@@ -47,6 +47,11 @@ bool ServerKind::prepares(const QString &) const
     return true;
 }
 
+bool ServerKind::writesValuesIn(const QString &) const
+{
+    return false;
+}
+
 QVariant ServerKind::boundValue(const QVariant &value) const
 {
     return value;
@@ -55,6 +60,30 @@ QVariant ServerKind::boundValue(const QVariant &value) const
 QVariant ServerKind::fetchedValue(const QVariant &value) const
 {
     return value;
+}
+
+QVariant ServerKind::keptValue(const QVariant &driverValue) const
+{
+    const QVariant v = fetchedValue(driverValue);
+    if (v.isNull())
+        return QVariant();
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return v.toDouble();
+    default:
+        return v;
+    }
+}
+
+bool ServerKind::readResult(const QSqlQuery &, std::vector<Row> &) const
+{
+    return false;
 }
 
 FieldType ServerKind::typeOf(const QSqlField &field)
@@ -92,7 +121,42 @@ QList<ColumnInfo> ServerKind::columns(const QString &, const QSqlRecord &record)
     return result;
 }
 
+QList<ColumnInfo> ServerKind::resultColumns(const QString &statement, const QSqlQuery &query) const
+{
+    return columns(statement, query.record());
+}
+
 QString ServerKind::retryOf(const QString &, const DbError &) const
+{
+    return QString();
+}
+
+bool ServerKind::mayRetry(const QString &) const
+{
+    return false;
+}
+
+ServerKind::Batch ServerKind::batchOf(const QString &) const
+{
+    return {};
+}
+
+QVariant ServerKind::batchValue(const Batch &, const QList<BoundParams> &) const
+{
+    return QVariant();
+}
+
+QString ServerKind::cursorOf(const QString &, const QString &) const
+{
+    return QString();
+}
+
+QString ServerKind::fetchFrom(const QString &, int) const
+{
+    return QString();
+}
+
+QString ServerKind::closeOf(const QString &) const
 {
     return QString();
 }

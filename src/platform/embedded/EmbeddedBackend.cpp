@@ -168,6 +168,13 @@ void EmbeddedBackend::createDictionaryViews()
 
 void EmbeddedBackend::close()
 {
+    if (m_handle) {
+        try {
+            settleCursor();
+        } catch (const DbError &) {
+            // the rows of a session that is going are not read
+        }
+    }
     forgetStatements();
     if (m_handle) {
         sqlite3_set_authorizer(m_handle, nullptr, nullptr);
@@ -186,16 +193,19 @@ void EmbeddedBackend::close()
 
 void EmbeddedBackend::beginTransaction()
 {
+    settleCursor();
     internalExec(QStringLiteral("begin"));
 }
 
 void EmbeddedBackend::commit()
 {
+    settleCursor();
     internalExec(QStringLiteral("commit"));
 }
 
 void EmbeddedBackend::rollback()
 {
+    settleCursor();
     internalExec(QStringLiteral("rollback"));
 }
 

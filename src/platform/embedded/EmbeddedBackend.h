@@ -35,6 +35,7 @@ public:
     QString confirmation() const override { return m_confirmation; }
 
     db::ResultSet select(const QString &sql, const db::BoundParams &params) override;
+    std::unique_ptr<db::RowCursor> openCursor(const QString &sql, const db::BoundParams &params, int firstRows) override;
     qint64 execute(const QString &sql, const db::BoundParams &params) override;
     QVariant insertReturningKey(const QString &sql, const db::BoundParams &params,
                                 const QString &table, const QString &keyColumn) override;
@@ -79,6 +80,7 @@ private:
         const QString &m_sql;
         sqlite3_stmt *m_stmt;
     };
+    class Cursor;
 
     sqlite3_stmt *prepare(const QString &sql);
     // A prepared statement for the text: the session's own from an earlier run (reset,

@@ -8,6 +8,9 @@
 
 #include <sqlite3.h>
 
+#include <optional>
+#include <utility>
+
 // Running a statement: binding its parameters, fetching its rows, naming and typing its
 // columns as the real server does.
 namespace embedded {
@@ -96,8 +99,75 @@ void EmbeddedBackend::bindAll(sqlite3_stmt *stmt, const BoundParams &params)
     }
 }
 
+namespace {
+
+// The columns of a statement as its first step describes them (a statement kept from an
+// earlier run is prepared again at its first step when a schema changed since); typed
+// tells which have a declared type.
+QList<db::ColumnInfo> columnsOf(sqlite3_stmt *stmt, QList<bool> &typed)
+{
+    QList<db::ColumnInfo> columns;
+    const int n = sqlite3_column_count(stmt);
+    for (int i = 0; i < n; ++i) {
+        db::ColumnInfo info = columnFromDeclaration(sqlite3_column_decltype(stmt, i));
+        info.name = db::sql::derivedColumnName(QString::fromUtf8(sqlite3_column_name(stmt, i)));
+        typed.append(sqlite3_column_decltype(stmt, i) != nullptr);
+        columns.append(info);
+    }
+    return columns;
+}
+
+// An expression has no declared type: its first value among the rows tells.
+void settleTypes(QList<db::ColumnInfo> &columns, const QList<bool> &typed, const std::vector<db::Row> &rows)
+{
+    for (int i = 0; i < columns.size(); ++i) {
+        if (typed.at(i))
+            continue;
+        for (const db::Row &row : rows) {
+            const QVariant &v = row.at(i);
+            if (v.isNull())
+                continue;
+            columns[i].type = v.typeId() == QMetaType::Double ? FieldType::Float : FieldType::String;
+            break;
+        }
+    }
+}
+
+// The row the statement stands on, written value by value into one block.
+db::Row readRow(sqlite3_stmt *stmt, int n, db::RowWriter &writer)
+{
+    for (int i = 0; i < n; ++i) {
+        switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_NULL:
+            writer.null();
+            break;
+        case SQLITE_INTEGER:
+            writer.number(double(sqlite3_column_int64(stmt, i)));
+            break;
+        case SQLITE_FLOAT:
+            writer.number(sqlite3_column_double(stmt, i));
+            break;
+        // The value first, then its size: the size then counts the bytes handed out.
+        case SQLITE_BLOB: {
+            const auto *blob = static_cast<const char *>(sqlite3_column_blob(stmt, i));
+            writer.bytes(blob, sqlite3_column_bytes(stmt, i));
+            break;
+        }
+        default: {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+            writer.text(text, sqlite3_column_bytes(stmt, i));
+            break;
+        }
+        }
+    }
+    return writer.take();
+}
+
+} // namespace
+
 ResultSet EmbeddedBackend::select(const QString &sql, const BoundParams &params)
 {
+    settleCursor();
     if (!m_kept.contains(sql) && db::AccountStatement::recognizes(sql)) {
         runAccountStatement(sql);
         return {};
@@ -105,68 +175,102 @@ ResultSet EmbeddedBackend::select(const QString &sql, const BoundParams &params)
     Prepared st(*this, sql);
     sqlite3_stmt *stmt = st.get();
     bindAll(stmt, params);
-    // A statement kept from an earlier run is prepared again at its first step when a
-    // schema changed since: its columns are known after that step.
     int rc = sqlite3_step(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         fail(sql);
     ResultSet rs;
-    const int n = sqlite3_column_count(stmt);
     QList<bool> typed;
-    for (int i = 0; i < n; ++i) {
-        db::ColumnInfo info = columnFromDeclaration(sqlite3_column_decltype(stmt, i));
-        info.name = db::sql::derivedColumnName(QString::fromUtf8(sqlite3_column_name(stmt, i)));
-        typed.append(sqlite3_column_decltype(stmt, i) != nullptr);
-        rs.columns.append(info);
-    }
-    // Each row is written value by value into one buffer and taken as one block.
+    rs.columns = columnsOf(stmt, typed);
+    const int n = int(rs.columns.size());
     db::RowWriter writer;
-    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
-        for (int i = 0; i < n; ++i) {
-            switch (sqlite3_column_type(stmt, i)) {
-            case SQLITE_NULL:
-                writer.null();
-                break;
-            case SQLITE_INTEGER:
-                writer.number(double(sqlite3_column_int64(stmt, i)));
-                break;
-            case SQLITE_FLOAT:
-                writer.number(sqlite3_column_double(stmt, i));
-                break;
-            // The value first, then its size: the size then counts the bytes handed out.
-            case SQLITE_BLOB: {
-                const auto *blob = static_cast<const char *>(sqlite3_column_blob(stmt, i));
-                writer.bytes(blob, sqlite3_column_bytes(stmt, i));
-                break;
-            }
-            default: {
-                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-                writer.text(text, sqlite3_column_bytes(stmt, i));
-                break;
-            }
-            }
-        }
-        rs.rows.push_back(writer.take());
-    }
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt))
+        rs.rows.push_back(readRow(stmt, n, writer));
     if (rc != SQLITE_DONE)
         fail(sql);
-    // An expression has no declared type: its first value tells.
-    for (int i = 0; i < n; ++i) {
-        if (typed.at(i))
-            continue;
-        for (const db::Row &row : rs.rows) {
-            const QVariant &v = row.at(i);
-            if (v.isNull())
-                continue;
-            rs.columns[i].type = v.typeId() == QMetaType::Double ? FieldType::Float : FieldType::String;
-            break;
-        }
-    }
+    settleTypes(rs.columns, typed, rs.rows);
     return rs;
+}
+
+// A query stepped as its rows are fetched. While it is open the session holds the schema
+// files' shared lock: the dataset reading it reads on in the background, and any other
+// statement of the session reads the rest first.
+class EmbeddedBackend::Cursor : public db::RowCursor {
+public:
+    Cursor(EmbeddedBackend &backend, const QString &sql) : m_backend(backend), m_sql(sql), m_stmt(backend.acquire(sql)) {}
+    ~Cursor() override { finish(); }
+
+    // The first rows; the types of untyped columns are those of their first values there.
+    void start(const BoundParams &params, int firstRows)
+    {
+        m_backend.bindAll(m_stmt, params);
+        m_rc = sqlite3_step(m_stmt);
+        if (m_rc != SQLITE_ROW && m_rc != SQLITE_DONE) {
+            finish();
+            m_backend.fail(m_sql);
+        }
+        QList<bool> typed;
+        m_columns = columnsOf(m_stmt, typed);
+        std::vector<db::Row> rows;
+        read(rows, firstRows);
+        settleTypes(m_columns, typed, rows);
+        hold(std::move(rows));
+    }
+    bool more() const { return m_stmt != nullptr; }
+
+protected:
+    bool read(std::vector<db::Row> &rows, int count) override
+    {
+        if (m_failed)
+            throw *m_failed; // the rest cannot be read: no reader takes the rows so far for all
+        const int n = int(m_columns.size());
+        db::RowWriter writer;
+        for (int read = 0; m_stmt && m_rc == SQLITE_ROW && (count < 0 || read < count); ++read) {
+            rows.push_back(readRow(m_stmt, n, writer));
+            m_rc = sqlite3_step(m_stmt);
+        }
+        if (m_stmt && m_rc != SQLITE_ROW) {
+            const bool failed = m_rc != SQLITE_DONE;
+            if (failed) {
+                const QString message = QString::fromUtf8(sqlite3_errmsg(m_backend.m_handle));
+                finish();
+                m_failed = translateSqliteError(message, db::sql::firstKeyword(m_sql), m_backend.filesOf(message));
+                throw *m_failed;
+            }
+            finish();
+        }
+        return m_stmt != nullptr;
+    }
+    void release() override { finish(); }
+
+private:
+    void finish()
+    {
+        if (m_stmt)
+            m_backend.release(m_sql, std::exchange(m_stmt, nullptr));
+    }
+
+    EmbeddedBackend &m_backend;
+    QString m_sql;
+    sqlite3_stmt *m_stmt;
+    int m_rc = SQLITE_DONE;
+    std::optional<DbError> m_failed;
+};
+
+std::unique_ptr<db::RowCursor> EmbeddedBackend::openCursor(const QString &sql, const BoundParams &params, int firstRows)
+{
+    settleCursor();
+    if (!m_kept.contains(sql) && db::AccountStatement::recognizes(sql))
+        return Backend::openCursor(sql, params, firstRows);
+    auto cursor = std::make_unique<Cursor>(*this, sql);
+    cursor->start(params, firstRows);
+    if (cursor->more())
+        adoptCursor(cursor.get());
+    return cursor;
 }
 
 qint64 EmbeddedBackend::execute(const QString &sql, const BoundParams &params)
 {
+    settleCursor();
     m_confirmation.clear();
     if (!m_kept.contains(sql) && db::AccountStatement::recognizes(sql))
         return runAccountStatement(sql);
