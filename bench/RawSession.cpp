@@ -41,11 +41,13 @@ RawSession::RawSession(const QString &folder)
              "from %1.accounts;"
              "create temp view dba_role_privs as select grantee as GRANTEE, granted_role as GRANTED_ROLE, "
              "admin_option as ADMIN_OPTION, default_role as DEFAULT_ROLE from %1.role_grants;"
+             "create temp view dual as select 'X' as DUMMY;"
              "pragma foreign_keys = on;"
              "pragma \"VORTALIX\".cache_size = -%2;")
              .arg(dictionary)
              .arg(embedded::EmbeddedBackend::schemaCacheKiB));
     embedded::registerServerFunctions(m_handle);
+    embedded::registerSessionContext(m_handle, &m_login);
 }
 
 RawSession::~RawSession()

@@ -36,6 +36,7 @@ private:
     void readRow(sqlite3_stmt *stmt);
 
     sqlite3 *m_handle = nullptr;
+    const QString m_login = QStringLiteral("VORTALIX"); // the history's changed_by
     double m_checksum = 0;
     QHash<QString, sqlite3_stmt *> m_statements;
 };

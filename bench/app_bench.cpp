@@ -609,11 +609,14 @@ private:
         check(grantsOf(program, 1, QStringLiteral("and ordinal is null")) == names,
               QStringLiteral("the OK kept old grants instead of inserting them anew"));
         const QStringList list = TDualListDlg::names(DualListDlg->DstList);
+        // The same work: the grants stored now read and compared with those shown, then
+        // replaced (a list without moves records no history).
         const QList<double> raw = rawTimes([&] {
             RawEngine &s = session();
             s.exec(QStringLiteral("begin"));
-            s.run(sql(statements::MainQueryDelete),
-                  {{QStringLiteral("p_id"), double(program)}, {QStringLiteral("d_id"), 1.0}});
+            const db::BoundParams where{{QStringLiteral("p_id"), double(program)}, {QStringLiteral("d_id"), 1.0}};
+            s.run(sql(statements::MainQueryGranted), where);
+            s.run(sql(statements::MainQueryDelete), where);
             const QString insert = sql(statements::MainQueryAdd);
             for (const QString &name : list) {
                 s.run(insert, {{QStringLiteral("uname"), name},
@@ -966,8 +969,14 @@ private:
                                    {QStringLiteral("username"), user}};
         QList<double> raw;
         {
+            // The same work: the history kept, the copy's rows recorded, the copy.
+            const history::Statement recording = history::copyRecording(user, 2.0, 3.0);
             raw.append(rawTime([&] {
+                session().run(history::probeStatement());
+                session().exec(QStringLiteral("begin"));
+                session().run(recording.sql, recording.params);
                 session().run(sql(statements::QueryCopyAll), copy);
+                session().exec(QStringLiteral("commit"));
                 session().run(sql(statements::QueryuserProg), userParams(user, 3));
                 session().run(sql(statements::QueryAllProg), userParams(user, 3));
             }));

@@ -107,7 +107,12 @@ qint64 recordGrants(db::Connection &connection, const QString &what, double prog
     return written;
 }
 
-qint64 recordCopy(db::Connection &connection, const QString &user, double from, double to)
+const QString &probeStatement()
+{
+    return probe;
+}
+
+Statement copyRecording(const QString &user, double from, double to)
 {
     db::BoundParams params = stamp(action::Grant);
     params.append({QStringLiteral("username"), user});
@@ -121,7 +126,13 @@ qint64 recordCopy(db::Connection &connection, const QString &user, double from, 
         "and c.v_company = :to_db and g.vortalix_prog_id not in "
         "(select vortalix_prog_id from vortalix.user_prog_db where username = :username and database_id = :to_db)")
                             .arg(Table, workstationColumns, workstationValues);
-    return connection.backend().execute(sql, params);
+    return {sql, params};
+}
+
+qint64 recordCopy(db::Connection &connection, const QString &user, double from, double to)
+{
+    const Statement recording = copyRecording(user, from, to);
+    return connection.backend().execute(recording.sql, recording.params);
 }
 
 void record(db::Connection &connection, const Entry &entry)

@@ -55,6 +55,17 @@ bool kept(db::Connection &connection);
 qint64 recordGrants(db::Connection &connection, const QString &what, double program, double company,
                     const QStringList &users);
 
+// A statement of the history with its values, as the writers run it (app_bench runs the
+// same through the raw engine).
+struct Statement {
+    QString sql;
+    db::BoundParams params;
+};
+// The insert of no rows that kept() runs.
+const QString &probeStatement();
+// The statement recordCopy() runs.
+Statement copyRecording(const QString &user, double from, double to);
+
 // Records the grants a copy of the user's grants from one company to another is about to
 // add: those the user holds in the first and not in the second, as the copy reads them.
 // Returns the rows written.

@@ -72,6 +72,18 @@ void programsOf(const QString &user, db::Query *list, int program)
     QVERIFY(list->locate(key, program));
 }
 
+// The copy of the programs of one user from LIISING.
+void copyFromLiising()
+{
+    testsupport::ModalDriver driver;
+    driver.then([](QWidget *) {
+        FormChoseDB->DBLookupListBox1->setCurrentItem(
+            FormChoseDB->DBLookupListBox1->findItems(QStringLiteral("LIISING"), Qt::MatchExactly).value(0));
+        FormChoseDB->BitBtn2->click();
+    });
+    FormProg->BitBtn1->click();
+}
+
 // An account statement as the runner and the drop run it, as "system" on LIVE.
 void runAsSystem(const QString &statement)
 {
@@ -144,23 +156,11 @@ void TestHistory::eachChangeLeavesItsRows_data()
     }) << QStringList{byOwner + "REVOKE|LOANSCH.EXE|VORTA|MARI|"};
     QTest::newRow("copy from LIISING") << Change([](MainWindowFixture &) {
         programsOf(QStringLiteral("KATRIN"), FormProg->QueryuserProg, 1);
-        testsupport::ModalDriver driver;
-        driver.then([](QWidget *) {
-            FormChoseDB->DBLookupListBox1->setCurrentItem(
-                FormChoseDB->DBLookupListBox1->findItems(QStringLiteral("LIISING"), Qt::MatchExactly).value(0));
-            FormChoseDB->BitBtn2->click();
-        });
-        FormProg->BitBtn1->click();
+        copyFromLiising();
     }) << QStringList(); // KATRIN holds LIISING's one program in VORTA already
     QTest::newRow("copy adding one") << Change([](MainWindowFixture &) {
         programsOf(QStringLiteral("PEETER"), FormProg->QueryuserProg, 8);
-        testsupport::ModalDriver driver;
-        driver.then([](QWidget *) {
-            FormChoseDB->DBLookupListBox1->setCurrentItem(
-                FormChoseDB->DBLookupListBox1->findItems(QStringLiteral("LIISING"), Qt::MatchExactly).value(0));
-            FormChoseDB->BitBtn2->click();
-        });
-        FormProg->BitBtn1->click();
+        copyFromLiising();
     }) << QStringList{byOwner + "GRANT|LOANAPP.EXE|VORTA|PEETER|"};
     QTest::newRow("account created") << Change([](MainWindowFixture &) {
         runAsSystem(QStringLiteral("create user NEWBIE identified by \"Secret1\""));
