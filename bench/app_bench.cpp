@@ -286,9 +286,27 @@ public:
     {
         qputenv("USERPR_DATA", m_oldData);
         qputenv("XDG_CONFIG_HOME", m_oldConfig);
+        // Qt writes its own settings (the file dialogs') there as the windows go at the
+        // application's end: the folder goes after them.
+        m_config.setAutoRemove(false);
+        leftFolders().append(m_config.path());
+        static const bool removing = [] {
+            qAddPostRoutine([] {
+                for (const QString &folder : std::as_const(leftFolders()))
+                    QDir(folder).removeRecursively();
+            });
+            return true;
+        }();
+        Q_UNUSED(removing);
     }
 
 private:
+    static QStringList &leftFolders()
+    {
+        static QStringList folders;
+        return folders;
+    }
+
     QTemporaryDir m_config;
     QByteArray m_oldData;
     QByteArray m_oldConfig;
