@@ -483,6 +483,17 @@ private:
     void expectQuiet(const QString &what) { m_messages->expectNone(what); }
 
     static double elapsed(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+    // Clicks the button whose modal window the answer handles (it starts t); the time
+    // from then until the program is idle again, which nothing may have interrupted.
+    double clickAnswered(QAbstractButton &button, ModalAnswer &answer, const QElapsedTimer &t, const QString &what)
+    {
+        button.click();
+        settle();
+        const double ms = elapsed(t);
+        answer.rethrow();
+        expectQuiet(what);
+        return ms;
+    }
 
     QString sql(const QStringList &lines) const { return db::sql::joinLines(lines); }
 
@@ -522,11 +533,7 @@ private:
                 t.start();
                 LoginForm->BitBtn1->click();
             });
-            Form1->SpeedButton1->click();
-            settle();
-            const double ms = elapsed(t);
-            answer.rethrow();
-            expectQuiet(QStringLiteral("connect"));
+            const double ms = clickAnswered(*Form1->SpeedButton1, answer, t, QStringLiteral("connect"));
             check(Form1->StatusBar1->currentMessage() == QLatin1String("ok"),
                   QStringLiteral("connect ended with the status ") + Form1->StatusBar1->currentMessage());
             check(Form1->userprogTable->recordCount() == m_server.shape.programs, QStringLiteral("the register is not whole"));
@@ -616,11 +623,7 @@ private:
                 t.start();
                 DualListDlg->OKBtn->click();
             });
-            Form1->BitBtn1->click();
-            settle();
-            const double ms = elapsed(t);
-            answer.rethrow();
-            expectQuiet(QStringLiteral("OK of the list"));
+            const double ms = clickAnswered(*Form1->BitBtn1, answer, t, QStringLiteral("OK of the list"));
             return ms;
         });
         check(grantsOf(program, 1) == names, QStringLiteral("the OK left the wrong grants"));
@@ -671,11 +674,7 @@ private:
                     t.start();
                     DualListDlg->OKBtn->click();
                 });
-                Form1->BitBtn1->click();
-                settle();
-                const double ms = elapsed(t);
-                answer.rethrow();
-                expectQuiet(QStringLiteral("OK of the list with moves"));
+                const double ms = clickAnswered(*Form1->BitBtn1, answer, t, QStringLiteral("OK of the list with moves"));
                 return ms;
             });
             check(grantsOf(m_server.halfProgram, 1) == m_server.halfNames + (granting ? moved.size() : 0),
@@ -972,11 +971,7 @@ private:
                 t.start();
                 FormChoseDB->BitBtn2->click();
             });
-            FormProg->BitBtn1->click();
-            settle();
-            const double ms = elapsed(t);
-            answer.rethrow();
-            expectQuiet(QStringLiteral("copy"));
+            const double ms = clickAnswered(*FormProg->BitBtn1, answer, t, QStringLiteral("copy"));
             check(FormProg->QueryuserProg->recordCount() == m_server.copyGrants,
                   QStringLiteral("%1 grants were copied").arg(FormProg->QueryuserProg->recordCount()));
             session().run(remove);
@@ -1120,11 +1115,7 @@ private:
                 t.start();
                 FormDBs->BitBtn1->click();
             });
-            Form1->SpeedButtonDB->click();
-            settle();
-            const double ms = elapsed(t);
-            answer.rethrow();
-            expectQuiet(QStringLiteral("companies window"));
+            const double ms = clickAnswered(*Form1->SpeedButtonDB, answer, t, QStringLiteral("companies window"));
             check(session().number(QStringLiteral("select count(*) from v_sysparams where firma_nimi = '%1'").arg(name)) == 1,
                   QStringLiteral("the company's new name was not saved"));
             return ms;
